@@ -1,0 +1,3 @@
+// karvel-batch: one processing run from the command line.
+
+int main() { return 0; }

@@ -1,0 +1,72 @@
+// Buffered output files that remember their first failure.
+
+#include "engine/output_file.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace karvel {
+
+namespace {
+constexpr size_t kBufferSize = 1 << 20;
+}  // namespace
+
+OutputFile::~OutputFile() { close(); }
+
+bool OutputFile::open(const std::string& name, Mode mode) {
+  close();
+  error_ = 0;
+  name_ = name;
+  int flags = O_WRONLY | O_CREAT | O_CLOEXEC;
+  flags |= mode == Mode::kAppend ? O_APPEND : O_TRUNC;
+  fd_ = ::open(name.c_str(), flags, 0666);
+  if (fd_ < 0) {
+    error_ = errno;
+    return false;
+  }
+  buffer_.reserve(kBufferSize);
+  return true;
+}
+
+void OutputFile::write(const char* bytes, size_t n) {
+  if (fd_ < 0 || error_ != 0) return;
+  if (buffer_.size() + n > kBufferSize) {
+    if (!flush()) return;
+    if (n >= kBufferSize) {
+      buffer_.assign(bytes, n);
+      flush();
+      return;
+    }
+  }
+  buffer_.append(bytes, n);
+}
+
+bool OutputFile::flush() {
+  if (fd_ < 0) return error_ == 0;
+  size_t done = 0;
+  while (error_ == 0 && done < buffer_.size()) {
+    ssize_t put = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
+    if (put < 0) {
+      if (errno == EINTR) continue;
+      error_ = errno;
+    } else if (put == 0) {
+      error_ = EIO;
+    } else {
+      done += static_cast<size_t>(put);
+    }
+  }
+  buffer_.clear();
+  return error_ == 0;
+}
+
+bool OutputFile::close() {
+  if (fd_ < 0) return error_ == 0;
+  flush();
+  if (::close(fd_) != 0 && error_ == 0 && errno != EINTR) error_ = errno;
+  fd_ = -1;
+  return error_ == 0;
+}
+
+}  // namespace karvel

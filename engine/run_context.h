@@ -1,0 +1,73 @@
+// The processing run: one RunContext drives any number of runs, one after the
+// other, each from opening its six files to its end.
+//
+// The context owns the run-wide state: the files of the run, the window that
+// receives its messages, its records (configuration, keywords, block index,
+// theme workspace) and the statistics, which outlive the run. Every run starts
+// from a sound state whatever the previous one did.
+//
+// Thread safety: run_processing runs on one thread (the worker). request_stop
+// may be called from any thread at any time.
+
+#ifndef KARVEL_ENGINE_RUN_CONTEXT_H_
+#define KARVEL_ENGINE_RUN_CONTEXT_H_
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "engine/file_statistics.h"
+#include "messages/messages.h"
+
+namespace karvel {
+
+class ProgramConfiguration;
+
+class RunContext {
+ public:
+  RunContext();
+  ~RunContext();
+  RunContext(const RunContext&) = delete;
+  RunContext& operator=(const RunContext&) = delete;
+
+  // Performs one run. Returns 0 after a completed run, -1 after any run that
+  // did not complete (refused, stopped or ended by an error).
+  int run_processing(RunView* window, int debug, int check_similarity, int sort, int rst_eq_dst,
+                     const std::string& src_file_name, const std::string& dst_file_name,
+                     const std::string& dbl_file_name, const std::string& rst_file_name,
+                     const std::string& kwd_file_name, const std::string& log_file_name,
+                     uint32_t length_ratio, uint32_t similarity_ratio);
+
+  // Stores `value` in the stop request of the current configuration; does
+  // nothing while no run has created one.
+  void request_stop(int value);
+
+  // The window shown messages before the first run (the main dialog).
+  void set_main_window(RunView* window) { messages_.set_main_window(window); }
+
+  // The default answer of the configurations of later runs ('g' unless the
+  // batch front end says otherwise).
+  void set_default_answer(char answer) { default_answer_ = answer; }
+
+  Messages& messages() { return messages_; }
+  const FileStatistics& statistics() const { return statistics_; }
+  uint32_t theme_total() const { return theme_total_; }
+
+ private:
+  struct Run;
+
+  Messages messages_;
+  FileStatistics statistics_;
+  uint32_t theme_total_ = 0;
+  char default_answer_ = 'g';
+
+  // The current configuration: replaced at the start of each run, and the
+  // target of stop requests from another thread, hence the lock.
+  std::mutex configuration_mutex_;
+  std::unique_ptr<ProgramConfiguration> configuration_;
+};
+
+}  // namespace karvel
+
+#endif  // KARVEL_ENGINE_RUN_CONTEXT_H_

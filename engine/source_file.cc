@@ -1,0 +1,29 @@
+// Reading byte ranges of the source.
+
+#include "engine/source_file.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace karvel {
+
+Status SourceFile::read_range(uint64_t offset, uint64_t length, std::string* out) const {
+  out->resize(length);
+  uint64_t done = 0;
+  while (done < length) {
+    ssize_t got = pread(fd, out->data() + done, length - done, static_cast<off_t>(offset + done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      return Status::Error(format_text("Can't read source file %s: %s", name.c_str(), strerror(errno)));
+    }
+    if (got == 0) {
+      return Status::Error(format_text("Source file %s changed during the run", name.c_str()));
+    }
+    done += static_cast<uint64_t>(got);
+  }
+  return Status::OK();
+}
+
+}  // namespace karvel

@@ -1,0 +1,29 @@
+// The source file of a run, read by offset once its blocks are indexed.
+//
+// Blocks are found again by the offsets that the block index recorded; a
+// block's bytes are the range from its offset to the next block's offset.
+// Reads never go past the size measured by the statistics pass.
+
+#ifndef KARVEL_ENGINE_SOURCE_FILE_H_
+#define KARVEL_ENGINE_SOURCE_FILE_H_
+
+#include <cstdint>
+#include <string>
+
+#include "messages/status.h"
+
+namespace karvel {
+
+struct SourceFile {
+  int fd = -1;         // open for reading
+  std::string name;    // as the user gave it, for messages
+  uint64_t size = 0;   // file_bytes of the statistics pass
+
+  // Reads `length` bytes at `offset` into *out. A short read (the file shrank)
+  // or a failed read is an error naming the file.
+  Status read_range(uint64_t offset, uint64_t length, std::string* out) const;
+};
+
+}  // namespace karvel
+
+#endif  // KARVEL_ENGINE_SOURCE_FILE_H_

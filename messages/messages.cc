@@ -1,0 +1,131 @@
+// Formatting and routing of the output-list and protocol lines.
+
+#include "messages/messages.h"
+
+#include <cinttypes>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "engine/output_file.h"
+#include "engine/program_configuration.h"
+#include "messages/status.h"
+
+namespace karvel {
+
+std::string format_text(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  va_list copy;
+  va_copy(copy, args);
+  int n = vsnprintf(nullptr, 0, format, copy);
+  va_end(copy);
+  std::string text(n > 0 ? static_cast<size_t>(n) : 0, '\0');
+  if (n > 0) vsnprintf(text.data(), text.size() + 1, format, args);
+  va_end(args);
+  return text;
+}
+
+namespace {
+
+// Formats into a buffer of `size` bytes; a longer text keeps its first
+// size - 1 characters.
+int format_line(char* buffer, size_t size, const char* format, va_list args) {
+  int n = vsnprintf(buffer, size, format, args);
+  if (n < 0) {
+    buffer[0] = '\0';
+    return 0;
+  }
+  return n < static_cast<int>(size) ? n : static_cast<int>(size) - 1;
+}
+
+}  // namespace
+
+int Messages::show_message(const char* format, ...) {
+  RunView* view = target();
+  if (view == nullptr) return 1;
+  char line[kOutputLineSize];
+  va_list args;
+  va_start(args, format);
+  int n = format_line(line, sizeof line, format, args);
+  va_end(args);
+  view->append_output_line(line);
+  return n;
+}
+
+int Messages::write_protocol(const char* format, ...) {
+  if (protocol_ == nullptr) return 0;
+  char line[kProtocolLineSize];
+  va_list args;
+  va_start(args, format);
+  int n = format_line(line, sizeof line, format, args);
+  va_end(args);
+  size_t length = strlen(line);
+  if (strchr(line, '\n') == nullptr) {
+    // Room for the added line feed: a text without one keeps 98 characters.
+    if (length > kProtocolLineSize - 2) length = kProtocolLineSize - 2;
+    line[length++] = '\n';
+  }
+  protocol_->write(line, length);
+  return n;
+}
+
+int Messages::show_and_protocol(const char* format, ...) {
+  char text[kProtocolLineSize];
+  va_list args;
+  va_start(args, format);
+  format_line(text, sizeof text, format, args);
+  va_end(args);
+  show_message("%s", text);
+  write_protocol("%s\n", text);
+  return 0;
+}
+
+void Messages::show_error(const std::string& text) {
+  char cut[kProtocolLineSize];
+  snprintf(cut, sizeof cut, "%s", text.c_str());
+  show_message("Error: %s", cut);
+  write_protocol("Error: %s\n", cut);
+}
+
+void Messages::show_usage(ProgramConfiguration* configuration) {
+  show_message("Karvel - the program for sorting big files by themes");
+  show_message("          and searching for similar blocks. Last edition: %s, ver. %s",
+               "Oct 12 1999", "5.0");
+  show_message("The parameters to be set: ");
+  show_message("   src=<file_name> dst=<file_name> kwd=<file_name>");
+  show_message("   rst=<file_name> [debug] len_rat=<percents>");
+  show_message("   sim_rat=<percents> ans=<default_answer> sort=[YyNn10]");
+  show_message(" src - file name with source data         (ReadOnly)");
+  show_message(" kwd - file name with keywords            (ReadOnly)");
+  show_message(" dst - name of new file with result data  (WriteOnly)");
+  show_message(" rst - name of new file with rest of data (WriteOnly)");
+  show_message(" log - name of protocol file (WriteOnly)");
+  show_message(" len_rat - acceptable ration (in percents) of block lengths (default=70%%)");
+  show_message(" sim_rat - acceptable percent of found words (default=70%%)");
+  show_message(" ans - default answer on the question %s", "\"Are two blocks similar?\"");
+  show_message("      Possible values: 'y' (yes), 'n' (no), 'a' (always yes), 'q' (always no)");
+  show_message("      only 'a', 'g' and 'q' have affect for input from command line");
+  if (configuration != nullptr) configuration->set_stop(1);
+}
+
+void Messages::set_field(int control, uint64_t value) {
+  if (window_ == nullptr) return;
+  char text[24];
+  snprintf(text, sizeof text, "%" PRIu64, value);
+  window_->set_field(control, text);
+}
+
+void Messages::set_signed_field(int control, int64_t value) {
+  if (window_ == nullptr) return;
+  char text[24];
+  snprintf(text, sizeof text, "%" PRId64, value);
+  window_->set_field(control, text);
+}
+
+int Messages::read_answer_key(const char* accepted) {
+  if (window_ == nullptr) return -1;
+  return window_->read_answer_key(accepted);
+}
+
+}  // namespace karvel

@@ -1,0 +1,54 @@
+// Theme assignment in one pass over a block, whatever the number of keywords.
+//
+// An Aho-Corasick automaton over the folded keywords finds, line by line, the
+// first occurrence of every keyword in the first line of the block that holds
+// it; the match rule of the keyword is applied to that occurrence only. The
+// block's theme is that of the first keyword in table order whose occurrence
+// passed. The result is always the one of trying keyword_in_block for every
+// keyword of the table in order.
+
+#ifndef KARVEL_TEXT_KEYWORD_MATCHER_H_
+#define KARVEL_TEXT_KEYWORD_MATCHER_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+namespace karvel {
+
+class KeywordTable;
+
+inline constexpr uint32_t kNoTheme = 0x7FFFFFFF;
+
+class KeywordMatcher {
+ public:
+  // Builds the automaton for the keywords of `table`, which must outlive the
+  // matcher. `dense_state_limit` caps the size of the full transition table;
+  // past it the automaton follows failure links instead (same results).
+  explicit KeywordMatcher(const KeywordTable& table, size_t dense_state_limit = 1 << 26);
+  ~KeywordMatcher();
+  KeywordMatcher(const KeywordMatcher&) = delete;
+  KeywordMatcher& operator=(const KeywordMatcher&) = delete;
+
+  // Begins a new block.
+  void start_block();
+
+  // Feeds the next line of the block: its folded text up to the first NUL
+  // (with the line feed, when the read has one), `length` characters.
+  void add_line(const char* folded, size_t length);
+
+  // True when no further line can change the block's theme.
+  bool decided() const;
+
+  // Theme of the first keyword in table order accepted by the block's lines so
+  // far, or kNoTheme.
+  uint32_t block_theme() const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace karvel
+
+#endif  // KARVEL_TEXT_KEYWORD_MATCHER_H_
