@@ -1,3 +1,59 @@
-// karvel-batch: one processing run from the command line.
+// karvel-batch: one processing run from a shell, with the dialog's defaults.
+//
+//   karvel-batch [src=FILE] [dst=FILE] [kwd=FILE] [rst=FILE] [dbl=FILE] [log=FILE]
+//                [len_rat=N] [sim_rat=N] [sort=S] [similar=S] [rst_dst=S] [debug[=S]] [ans=C]
+//
+// Exit status: 0 when the run completed, 1 when it did not, 2 for a bad
+// command line (which touches no file).
 
-int main() { return 0; }
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "batch/batch_arguments.h"
+#include "batch/terminal_view.h"
+#include "engine/file_statistics.h"
+#include "engine/run_context.h"
+#include "messages/messages.h"
+
+namespace {
+
+void show_usage_on(FILE* out) {
+  karvel::TerminalView view(out);
+  karvel::Messages messages;
+  messages.set_main_window(&view);
+  messages.show_usage(nullptr);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  karvel::mark_start_time();
+  std::vector<std::string> words(argv + 1, argv + argc);
+  karvel::BatchArguments arguments;
+  std::string bad_word;
+  switch (karvel::parse_batch_arguments(words, &arguments, &bad_word)) {
+    case karvel::BatchCommand::kHelp:
+      show_usage_on(stdout);
+      return 0;
+    case karvel::BatchCommand::kVersion:
+      printf("karvel-batch 4.0\n");
+      return 0;
+    case karvel::BatchCommand::kBadArgument:
+      fprintf(stderr, "karvel-batch: bad argument '%s'\n", bad_word.c_str());
+      show_usage_on(stderr);
+      return 2;
+    case karvel::BatchCommand::kRun:
+      break;
+  }
+
+  karvel::TerminalView view(stdout);
+  karvel::RunContext context;
+  context.set_default_answer(arguments.ans);
+  int result = context.run_processing(&view, arguments.debug, arguments.similar, arguments.sort,
+                                      arguments.rst_dst, arguments.src, arguments.dst,
+                                      arguments.dbl, arguments.rst, arguments.kwd, arguments.log,
+                                      arguments.len_rat, arguments.sim_rat);
+  view.end_progress();
+  return result == 0 ? 0 : 1;
+}

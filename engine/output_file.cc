@@ -19,13 +19,16 @@ bool OutputFile::open(const std::string& name, Mode mode) {
   close();
   error_ = 0;
   name_ = name;
-  int flags = O_WRONLY | O_CREAT | O_CLOEXEC;
+  // Opened without waiting: a FIFO with no reader fails at once instead of
+  // hanging the run. Writes then block as usual.
+  int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK;
   flags |= mode == Mode::kAppend ? O_APPEND : O_TRUNC;
   fd_ = ::open(name.c_str(), flags, 0666);
   if (fd_ < 0) {
     error_ = errno;
     return false;
   }
+  fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
   buffer_.reserve(kBufferSize);
   return true;
 }

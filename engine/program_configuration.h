@@ -43,15 +43,15 @@ class ProgramConfiguration {
   void set_default_answer_for_batch(char c) { default_answer_ = c; }
 
  private:
-  int32_t check_similarity_ = 1;   // search similar blocks in the themes still to come
-  int32_t always_yes_ = 0;         // answer "yes" (delete the second block) without asking
-  int32_t group_mode_ = 0;         // group every similar pair without asking
-  std::atomic<int32_t> stop_{0};   // stop request, written from the GUI thread
-  int32_t sort_ = 1;               // write the sorted output of themed blocks
-  int32_t debug_ = 0;              // keywords listing and final report
-  uint32_t length_ratio_ = 60;     // percent: acceptable ratio of block lengths
-  uint32_t similarity_ratio_ = 50; // percent: acceptable share of found words
-  char default_answer_ = 'g';      // default answer to the similarity question
+  int32_t check_similarity_ = 1;    // search similar blocks in the themes still to come
+  int32_t always_yes_ = 0;          // answer "yes" (delete the second block) without asking
+  int32_t group_mode_ = 0;          // group every similar pair without asking
+  std::atomic<int32_t> stop_{0};    // stop request, written from the GUI thread
+  int32_t sort_ = 1;                // write the sorted output of themed blocks
+  int32_t debug_ = 0;               // keywords listing and final report
+  uint32_t length_ratio_ = 60;      // percent: acceptable ratio of block lengths
+  uint32_t similarity_ratio_ = 50;  // percent: acceptable share of found words
+  char default_answer_ = 'g';       // default answer to the similarity question
 };
 
 // Turns the default answer into switch settings before the themes are

@@ -23,6 +23,7 @@
 namespace karvel {
 
 class ProgramConfiguration;
+class Status;
 
 class RunContext {
  public:
@@ -56,6 +57,24 @@ class RunContext {
 
  private:
   struct Run;
+
+  // The steps of a run; see run_processing.
+  int perform_run(Run& run, int debug, int check_similarity, int sort, int rst_eq_dst,
+                  uint32_t length_ratio, uint32_t similarity_ratio);
+  Status set_up_run(Run& run, ProgramConfiguration& configuration);
+  Status process_theme(Run& run, ProgramConfiguration& configuration, uint32_t t);
+
+  // Shows the failure ("Error: " line, or the text as it stands), finishes
+  // the run and returns -1.
+  int report_error(Run& run, const Status& status);
+  // The end of every run that got past opening its files: the report in debug
+  // mode, release of the records, the elapsed-time line, the files closed.
+  // Returns false when closing an output failed (it has been reported).
+  bool finish_run(Run& run);
+  // Releases the records and closes the files without a word.
+  void silent_clean_up(Run& run);
+  void release_records(Run& run);
+  bool close_run_files(Run& run);
 
   Messages messages_;
   FileStatistics statistics_;

@@ -16,7 +16,8 @@ Status SourceFile::read_range(uint64_t offset, uint64_t length, std::string* out
     ssize_t got = pread(fd, out->data() + done, length - done, static_cast<off_t>(offset + done));
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) {
-      return Status::Error(format_text("Can't read source file %s: %s", name.c_str(), strerror(errno)));
+      return Status::Error(
+          format_text("Can't read source file %s: %s", name.c_str(), strerror(errno)));
     }
     if (got == 0) {
       return Status::Error(format_text("Source file %s changed during the run", name.c_str()));

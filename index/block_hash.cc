@@ -9,8 +9,8 @@ namespace karvel {
 namespace {
 
 inline uint64_t mix(uint64_t a, uint64_t b) {
-  __uint128_t product = static_cast<__uint128_t>(a ^ 0xA0761D6478BD642Full) *
-                        (b ^ 0xE7037ED1A0B428DBull);
+  __uint128_t product =
+      static_cast<__uint128_t>(a ^ 0xA0761D6478BD642Full) * (b ^ 0xE7037ED1A0B428DBull);
   return static_cast<uint64_t>(product) ^ static_cast<uint64_t>(product >> 64);
 }
 

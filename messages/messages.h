@@ -19,8 +19,8 @@ namespace karvel {
 class OutputFile;
 class ProgramConfiguration;
 
-inline constexpr size_t kOutputLineSize = 80;    // output-list line: 79 characters
-inline constexpr size_t kProtocolLineSize = 100; // protocol line: 99 characters
+inline constexpr size_t kOutputLineSize = 80;     // output-list line: 79 characters
+inline constexpr size_t kProtocolLineSize = 100;  // protocol line: 99 characters
 
 class Messages {
  public:

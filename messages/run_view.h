@@ -18,13 +18,13 @@ namespace karvel {
 
 // Control numbers of the fields that a run writes.
 enum FieldId : int {
-  kOutputList = 1025,     // the output list itself (lines, not a field)
-  kCurrentTheme = 1034,   // "Theme:"
-  kThemesTotal = 1037,    // "of" after "Theme:"
-  kCurrentBlock = 1039,   // "Block:"
-  kBlocksTotal = 1040,    // "of" after "Block:"
-  kSecondsField = 1045,   // seconds since the dialog opened (written by the dialog's timer)
-  kSimilarFound = 1050,   // similar blocks found so far in the run
+  kOutputList = 1025,    // the output list itself (lines, not a field)
+  kCurrentTheme = 1034,  // "Theme:"
+  kThemesTotal = 1037,   // "of" after "Theme:"
+  kCurrentBlock = 1039,  // "Block:"
+  kBlocksTotal = 1040,   // "of" after "Block:"
+  kSecondsField = 1045,  // seconds since the dialog opened (written by the dialog's timer)
+  kSimilarFound = 1050,  // similar blocks found so far in the run
 };
 
 class RunView {

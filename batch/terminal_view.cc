@@ -1,0 +1,89 @@
+// Output lines, progress display and answer keys of karvel-batch.
+
+#include "batch/terminal_view.h"
+
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace karvel {
+
+namespace {
+
+// Reads one byte of standard input; from a terminal without waiting for
+// Enter and without its own echo. Returns -1 at the end of input.
+int read_key() {
+  bool terminal = isatty(STDIN_FILENO) != 0;
+  termios saved;
+  if (terminal && tcgetattr(STDIN_FILENO, &saved) == 0) {
+    termios raw = saved;
+    raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
+    raw.c_cc[VMIN] = 1;
+    raw.c_cc[VTIME] = 0;
+    tcsetattr(STDIN_FILENO, TCSANOW, &raw);
+  } else {
+    terminal = false;
+  }
+  unsigned char c = 0;
+  ssize_t got;
+  do {
+    got = read(STDIN_FILENO, &c, 1);
+  } while (got < 0 && errno == EINTR);
+  if (terminal) tcsetattr(STDIN_FILENO, TCSANOW, &saved);
+  return got == 1 ? c : -1;
+}
+
+}  // namespace
+
+TerminalView::TerminalView(FILE* lines) : lines_(lines), progress_(isatty(STDERR_FILENO) != 0) {}
+
+TerminalView::~TerminalView() { end_progress(); }
+
+void TerminalView::append_output_line(const std::string& line) {
+  end_progress();
+  fputs(line.c_str(), lines_);
+  if (line.empty() || line.back() != '\n') fputc('\n', lines_);
+  fflush(lines_);
+}
+
+void TerminalView::set_field(int control, const std::string& text) {
+  fields_[control] = text;
+  if (progress_) show_progress();
+}
+
+void TerminalView::show_progress() {
+  auto now = std::chrono::steady_clock::now();
+  if (progress_shown_ && now - last_progress_ < std::chrono::milliseconds(100)) return;
+  last_progress_ = now;
+  fprintf(stderr, "\rtheme %s of %s, block %s of %s, similar blocks %s\033[K",
+          fields_[kCurrentTheme].c_str(), fields_[kThemesTotal].c_str(),
+          fields_[kCurrentBlock].c_str(), fields_[kBlocksTotal].c_str(),
+          fields_.count(kSimilarFound) ? fields_[kSimilarFound].c_str() : "0");
+  fflush(stderr);
+  progress_shown_ = true;
+}
+
+void TerminalView::end_progress() {
+  if (!progress_shown_) return;
+  fputs("\r\033[K", stderr);
+  fflush(stderr);
+  progress_shown_ = false;
+}
+
+int TerminalView::read_answer_key(const char* accepted) {
+  end_progress();
+  for (;;) {
+    int c = read_key();
+    if (c < 0) return -1;
+    if (c != 0 && strchr(accepted, c) != nullptr) {
+      fputc(c, stderr);
+      fputc('\n', stderr);
+      fflush(stderr);
+      return c;
+    }
+  }
+}
+
+}  // namespace karvel

@@ -1,0 +1,43 @@
+// The run's window in a shell: output-list lines to standard output, a
+// one-line progress display on standard error when it is a terminal, and
+// answer keys from standard input.
+
+#ifndef KARVEL_BATCH_TERMINAL_VIEW_H_
+#define KARVEL_BATCH_TERMINAL_VIEW_H_
+
+#include <chrono>
+#include <cstdio>
+#include <map>
+#include <string>
+
+#include "messages/run_view.h"
+
+namespace karvel {
+
+class TerminalView : public RunView {
+ public:
+  // Lines go to `lines` (standard output or standard error for the usage of
+  // a bad command line).
+  explicit TerminalView(FILE* lines);
+  ~TerminalView() override;
+
+  void append_output_line(const std::string& line) override;
+  void set_field(int control, const std::string& text) override;
+  int read_answer_key(const char* accepted) override;
+
+  // Clears the progress display, if one is shown.
+  void end_progress();
+
+ private:
+  void show_progress();
+
+  FILE* lines_;
+  bool progress_ = false;              // standard error is a terminal
+  bool progress_shown_ = false;        // a progress line stands on it now
+  std::map<int, std::string> fields_;  // latest text of each field
+  std::chrono::steady_clock::time_point last_progress_;
+};
+
+}  // namespace karvel
+
+#endif  // KARVEL_BATCH_TERMINAL_VIEW_H_

@@ -1,0 +1,217 @@
+// The run driver: one processing run from opening its six files to its end.
+
+#include "engine/run_context.h"
+
+#include <new>
+
+#include "engine/program_configuration.h"
+#include "engine/run_files.h"
+#include "index/block_index.h"
+#include "text/fold.h"
+#include "text/keyword_matcher.h"
+#include "text/keyword_table.h"
+#include "themes/output_files.h"
+#include "themes/theme_workspace.h"
+
+namespace karvel {
+
+namespace {
+unsigned long ul(uint64_t v) { return static_cast<unsigned long>(v); }
+}  // namespace
+
+// The files and records of one run. They live from the opening of the files
+// to finish_run (or the silent clean-up), which releases and closes them.
+struct RunContext::Run {
+  RunFileNames names;
+  RunFiles files;
+  std::unique_ptr<KeywordTable> keywords;
+  std::unique_ptr<BlockIndex> block_index;
+  std::unique_ptr<ThemeBuckets> buckets;
+  std::unique_ptr<ThemeWorkspace> workspace;
+};
+
+RunContext::RunContext() = default;
+RunContext::~RunContext() = default;
+
+void RunContext::request_stop(int value) {
+  std::lock_guard<std::mutex> lock(configuration_mutex_);
+  if (configuration_) configuration_->set_stop(value);
+}
+
+int RunContext::run_processing(RunView* window, int debug, int check_similarity, int sort,
+                               int rst_eq_dst, const std::string& src_file_name,
+                               const std::string& dst_file_name, const std::string& dbl_file_name,
+                               const std::string& rst_file_name, const std::string& kwd_file_name,
+                               const std::string& log_file_name, uint32_t length_ratio,
+                               uint32_t similarity_ratio) {
+  messages_.set_window(window);
+  build_fold_table();
+  {
+    std::lock_guard<std::mutex> lock(configuration_mutex_);
+    configuration_.reset();
+  }
+  Run run;
+  run.names = {src_file_name, dst_file_name, dbl_file_name,
+               rst_file_name, kwd_file_name, log_file_name};
+  try {
+    return perform_run(run, debug, check_similarity, sort, rst_eq_dst, length_ratio,
+                       similarity_ratio);
+  } catch (const std::bad_alloc&) {
+    return report_error(run, Status::Error("Not enough memory for the run"));
+  }
+}
+
+int RunContext::perform_run(Run& run, int debug, int check_similarity, int sort, int rst_eq_dst,
+                            uint32_t length_ratio, uint32_t similarity_ratio) {
+  const RunFileNames& names = run.names;
+  Status status = run.files.open_run_files(names);
+  messages_.set_protocol(run.files.protocol());
+  if (!status.ok()) {
+    report_error(run, status);
+    messages_.show_usage(nullptr);
+    return -1;
+  }
+
+  SourceFile& source = run.files.source();
+  status = Get_File_Statistics(source.fd, source.name, statistics_, messages_);
+  if (!status.ok()) return report_error(run, status);
+  source.size = statistics_.file_bytes;
+
+  ProgramConfiguration* configuration;
+  {
+    std::lock_guard<std::mutex> lock(configuration_mutex_);
+    configuration_ = std::make_unique<ProgramConfiguration>();
+    configuration = configuration_.get();
+  }
+  configuration->set_default_answer_for_batch(default_answer_);
+  configuration->set_check_similarity(check_similarity);
+  configuration->set_debug(debug);
+  configuration->set_sort(sort);
+  configuration->set_similarity_ratio(static_cast<int32_t>(similarity_ratio));
+  configuration->set_length_ratio(static_cast<int32_t>(length_ratio));
+
+  status = set_up_run(run, *configuration);
+  if (!status.ok()) return report_error(run, status);
+
+  if (configuration->get_similarity_ratio() == 0 || configuration->get_length_ratio() == 0) {
+    messages_.show_usage(configuration);
+    silent_clean_up(run);
+    return -1;
+  }
+  print_parameters(names.src, names.dst, names.kwd, names.rst, names.log, *configuration,
+                   messages_);
+  if (configuration->get_stop() != 0) {
+    silent_clean_up(run);
+    return -1;
+  }
+  apply_default_answer(*configuration);
+  messages_.show_message("Themes processing");
+
+  for (uint32_t t = 0; t < theme_total_; ++t) {
+    status = process_theme(run, *configuration, t);
+    if (!status.ok()) return report_error(run, status);
+  }
+
+  OutputFile& sorted_output = rst_eq_dst != 0 ? run.files.rest() : run.files.destination();
+  status = Save_Sorted_Blocks(*run.block_index, *run.buckets, source, sorted_output,
+                              configuration->get_sort(), statistics_);
+  if (status.ok()) status = run.files.check_outputs();
+  if (status.ok()) {
+    status = Save_Rest_Of_File(source, run.files.rest(), statistics_, *run.block_index, messages_);
+  }
+  if (status.ok()) status = run.files.flush_outputs();
+  if (!status.ok()) return report_error(run, status);
+  return finish_run(run) ? 0 : -1;
+}
+
+Status RunContext::set_up_run(Run& run, ProgramConfiguration& configuration) {
+  run.keywords = std::make_unique<KeywordTable>();
+  bool reached_end = false;
+  Status status =
+      run.keywords->load_keywords(run.files.keywords_fd(), run.names.kwd, messages_, &reached_end);
+  if (!status.ok()) return status;
+  if (reached_end) run.files.close_keywords();
+  theme_total_ = run.keywords->get_theme_count();
+  if (configuration.get_debug() != 0) run.keywords->log_keywords_information(messages_);
+
+  run.block_index = std::make_unique<BlockIndex>();
+  status = run.block_index->create(statistics_.file_blocks, messages_);
+  if (!status.ok()) return status;
+  {
+    KeywordMatcher matcher(*run.keywords);
+    const SourceFile& source = run.files.source();
+    status = find_offsets(source.fd, source.name, matcher, statistics_.file_blocks,
+                          statistics_.max_block_lines, *run.block_index, messages_);
+    if (!status.ok()) return status;
+  }
+  run.buckets = std::make_unique<ThemeBuckets>();
+  run.buckets->build(*run.block_index);
+  get_stats_about_offsets(*run.block_index, *run.buckets, statistics_, messages_);
+
+  run.workspace = std::make_unique<ThemeWorkspace>();
+  status = run.workspace->create(statistics_);
+  if (!status.ok()) return status;
+
+  messages_.set_field(kBlocksTotal, statistics_.file_blocks);
+  messages_.set_field(kThemesTotal, theme_total_);
+  return run.files.check_outputs();
+}
+
+Status RunContext::process_theme(Run& run, ProgramConfiguration& configuration, uint32_t t) {
+  messages_.set_field(kCurrentTheme, t);
+  const SourceFile& source = run.files.source();
+  ThemeWorkspace& workspace = *run.workspace;
+  Status status = workspace.load_theme(source, *run.block_index, *run.buckets, t, messages_);
+  if (!status.ok()) return status;
+  workspace.sort_by_length();
+  status = workspace.delete_equal_blocks(source, *run.block_index, statistics_, messages_);
+  if (!status.ok()) return status;
+  if (configuration.get_check_similarity() != 0) {
+    status = workspace.find_similar_blocks(source, run.files.doubles(), *run.block_index,
+                                           configuration, statistics_, messages_);
+    if (!status.ok()) return status;
+  }
+  return run.files.check_outputs();
+}
+
+int RunContext::report_error(Run& run, const Status& status) {
+  if (status.plain()) {
+    messages_.show_message("%s", status.text().c_str());
+  } else {
+    messages_.show_error(status.text());
+  }
+  finish_run(run);
+  return -1;
+}
+
+bool RunContext::finish_run(Run& run) {
+  if (configuration_ && configuration_->get_debug() != 0) print_run_report(statistics_, messages_);
+  release_records(run);
+  messages_.write_protocol("The program worked %lu seconds", ul(elapsed_seconds()));
+  return close_run_files(run);
+}
+
+void RunContext::silent_clean_up(Run& run) {
+  release_records(run);
+  close_run_files(run);
+}
+
+void RunContext::release_records(Run& run) {
+  if (run.workspace) run.workspace->release();
+  run.workspace.reset();
+  run.buckets.reset();
+  if (run.block_index) run.block_index->release();
+  run.block_index.reset();
+  run.keywords.reset();
+}
+
+bool RunContext::close_run_files(Run& run) {
+  Status outputs = run.files.close_inputs_and_outputs();
+  if (!outputs.ok()) messages_.show_error(outputs.text());
+  Status protocol = run.files.close_protocol();
+  messages_.set_protocol(nullptr);
+  if (!protocol.ok()) messages_.show_error(protocol.text());
+  return outputs.ok() && protocol.ok();
+}
+
+}  // namespace karvel

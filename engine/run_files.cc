@@ -1,0 +1,206 @@
+// Opening, sharing, checking and closing the six files of a run.
+
+#include "engine/run_files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+namespace karvel {
+
+namespace {
+
+const char* const kOutputRoles[3] = {"destination", "doubles", "rest"};
+const char* const kOutputTitles[3] = {"Destination", "Doubles", "Rest"};
+
+// What makes two names one file: the same normalised path, or the same
+// existing file (device and inode, which also catches hard links).
+struct FileIdentity {
+  std::string path;  // absolute, normalised, links resolved where they exist
+  bool exists = false;
+  bool regular = false;  // a regular file (devices may be named twice)
+  dev_t device = 0;
+  ino_t inode = 0;
+};
+
+FileIdentity identify(const std::string& name) {
+  FileIdentity id;
+  std::error_code error;
+  std::filesystem::path path = std::filesystem::weakly_canonical(name, error);
+  if (error) path = std::filesystem::absolute(name, error).lexically_normal();
+  id.path = path.string();
+  struct stat st;
+  if (stat(name.c_str(), &st) == 0) {
+    id.exists = true;
+    id.regular = S_ISREG(st.st_mode);
+    id.device = st.st_dev;
+    id.inode = st.st_ino;
+  }
+  return id;
+}
+
+bool same_file(const FileIdentity& a, const FileIdentity& b) {
+  if (a.exists && b.exists) return a.device == b.device && a.inode == b.inode;
+  return a.path == b.path;
+}
+
+// A file that the run would both write and read, or write twice over.
+bool conflicting(const FileIdentity& output, const FileIdentity& other) {
+  if (output.exists && !output.regular) return false;  // /dev/null and the like
+  return same_file(output, other);
+}
+
+// Opens an input: regular files only, and without waiting on a FIFO.
+int open_input(const std::string& name) {
+  int fd = open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return -1;
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    return -1;
+  }
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return fd;
+}
+
+Status write_error(const char* role, const OutputFile& file) {
+  return Status::Error(
+      format_text("Can't write %s file %s: %s", role, file.name().c_str(), strerror(file.error())));
+}
+
+// Refuses a file set in which an output would damage an input or another
+// output. Empty names are left to the opening, which reports them.
+Status check_file_set(const RunFileNames& names) {
+  struct Role {
+    const char* title;
+    const char* role;
+    const std::string* name;
+  };
+  const Role outputs[4] = {{"Log", "log", &names.log},
+                           {"Destination", "destination", &names.dst},
+                           {"Doubles", "doubles", &names.dbl},
+                           {"Rest", "rest", &names.rst}};
+  const Role inputs[2] = {{"Source", "source", &names.src}, {"Keywords", "keywords", &names.kwd}};
+  FileIdentity output_ids[4];
+  for (int o = 0; o < 4; ++o) {
+    if (outputs[o].name->empty()) continue;
+    output_ids[o] = identify(*outputs[o].name);
+    for (const Role& input : inputs) {
+      if (input.name->empty()) continue;
+      if (conflicting(output_ids[o], identify(*input.name))) {
+        return Status::Error(format_text("%s file %s is also the %s file", outputs[o].title,
+                                         outputs[o].name->c_str(), input.role));
+      }
+    }
+  }
+  if (names.log.empty()) return Status::OK();
+  for (int o = 1; o < 4; ++o) {
+    if (outputs[o].name->empty()) continue;
+    if (conflicting(output_ids[0], output_ids[o])) {
+      return Status::Error(
+          format_text("Log file %s is also the %s file", names.log.c_str(), outputs[o].role));
+    }
+  }
+  return Status::OK();
+}
+
+}  // namespace
+
+RunFiles::~RunFiles() {
+  close_inputs_and_outputs();
+  close_protocol();
+}
+
+Status RunFiles::open_run_files(const RunFileNames& names) {
+  Status status = check_file_set(names);
+  if (!status.ok()) return status;
+
+  if (names.log.empty()) return Status::Error("Log file name not set");
+  if (!log_.open(names.log, OutputFile::Mode::kCreate)) {
+    return Status::Error(format_text("Can't open log file %s", names.log.c_str()));
+  }
+  if (names.src.empty()) return Status::Error("Source file name not set");
+  source_.name = names.src;
+  source_.fd = open_input(names.src);
+  if (source_.fd < 0) {
+    return Status::Error(format_text("Can't open source file %s", names.src.c_str()));
+  }
+  const std::string* output_names[3] = {&names.dst, &names.dbl, &names.rst};
+  for (int which = 0; which < 3; ++which) {
+    status = open_output(which, *output_names[which]);
+    if (!status.ok()) return status;
+  }
+  if (names.kwd.empty()) return Status::Error("Keywords file name not set");
+  kwd_fd_ = open_input(names.kwd);
+  if (kwd_fd_ < 0) {
+    return Status::Error(format_text("Can't open keywords file %s", names.kwd.c_str()));
+  }
+  return Status::OK();
+}
+
+Status RunFiles::open_output(int which, const std::string& name) {
+  if (name.empty()) return Status::Error(format_text("%s file name not set", kOutputTitles[which]));
+  FileIdentity id = identify(name);
+  for (int earlier = 0; earlier < which; ++earlier) {
+    if (same_file(identify(names_[earlier]), id)) {
+      stream_[which] = stream_[earlier];
+      names_[which] = name;
+      return Status::OK();
+    }
+  }
+  own_[which] = std::make_unique<OutputFile>();
+  if (!own_[which]->open(name, OutputFile::Mode::kAppend)) {
+    return Status::Error(format_text("Can't open %s file %s", kOutputRoles[which], name.c_str()));
+  }
+  stream_[which] = own_[which].get();
+  names_[which] = name;
+  return Status::OK();
+}
+
+void RunFiles::close_keywords() {
+  if (kwd_fd_ >= 0) close(kwd_fd_);
+  kwd_fd_ = -1;
+}
+
+Status RunFiles::check_outputs() const {
+  if (log_.failed()) return write_error("log", log_);
+  for (int which = 0; which < 3; ++which) {
+    if (own_[which] && own_[which]->failed()) return write_error(kOutputRoles[which], *own_[which]);
+  }
+  return Status::OK();
+}
+
+Status RunFiles::flush_outputs() {
+  for (int which = 0; which < 3; ++which) {
+    if (own_[which] && !own_[which]->flush()) return write_error(kOutputRoles[which], *own_[which]);
+  }
+  if (log_.is_open() && !log_.flush()) return write_error("log", log_);
+  return Status::OK();
+}
+
+Status RunFiles::close_inputs_and_outputs() {
+  if (source_.fd >= 0) close(source_.fd);
+  source_.fd = -1;
+  Status first;
+  for (int which = 0; which < 3; ++which) {
+    if (!own_[which]) continue;
+    if (!own_[which]->close() && first.ok()) first = write_error(kOutputRoles[which], *own_[which]);
+    own_[which].reset();
+    stream_[which] = nullptr;
+  }
+  for (OutputFile*& stream : stream_) stream = nullptr;
+  close_keywords();
+  return first;
+}
+
+Status RunFiles::close_protocol() {
+  if (!log_.is_open()) return Status::OK();
+  if (!log_.close()) return write_error("log", log_);
+  return Status::OK();
+}
+
+}  // namespace karvel

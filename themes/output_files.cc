@@ -1,0 +1,124 @@
+// Copies of source blocks into the destination, doubles and rest files.
+
+#include "themes/output_files.h"
+
+#include <cstring>
+#include <string>
+
+#include "engine/file_statistics.h"
+#include "engine/output_file.h"
+#include "engine/source_file.h"
+#include "index/block_index.h"
+#include "messages/messages.h"
+#include "text/line_reader.h"
+
+namespace karvel {
+
+namespace {
+
+unsigned long ul(uint64_t v) { return static_cast<unsigned long>(v); }
+
+// Gathers blocks that lie next to each other in the source into one read.
+class BlockCopier {
+ public:
+  BlockCopier(const SourceFile& source, OutputFile& out) : source_(source), out_(out) {}
+
+  Status add(uint64_t offset, uint64_t length) {
+    if (offset != end_ || end_ - start_ >= kMaxPending) {
+      Status status = flush();
+      if (!status.ok()) return status;
+      start_ = end_ = offset;
+    }
+    end_ += length;
+    return Status::OK();
+  }
+
+  Status flush() {
+    if (end_ > start_) {
+      Status status = source_.read_range(start_, end_ - start_, &bytes_);
+      if (!status.ok()) return status;
+      out_.write(bytes_);
+    }
+    start_ = end_ = 0;
+    return Status::OK();
+  }
+
+ private:
+  static constexpr uint64_t kMaxPending = 1 << 20;
+  const SourceFile& source_;
+  OutputFile& out_;
+  uint64_t start_ = 0;  // pending range of the source
+  uint64_t end_ = 0;
+  std::string bytes_;
+};
+
+}  // namespace
+
+Status copy_block(BlockIndex& index, uint32_t b, const SourceFile& source, OutputFile& out) {
+  std::string bytes;
+  Status status = source.read_range(index.offset(b), index.get_length_in_bytes(b), &bytes);
+  if (!status.ok()) return status;
+  out.write(bytes);
+  index.mark_written(b);
+  return Status::OK();
+}
+
+Status Save_Sorted_Blocks(BlockIndex& index, const ThemeBuckets& buckets, const SourceFile& source,
+                          OutputFile& out, int sort, FileStatistics& statistics) {
+  if (sort == 0) return Status::OK();
+  BlockCopier copier(source, out);
+  for (uint32_t t = 0; t < kThemeScanCount; ++t) {
+    for (uint32_t k = buckets.begin(t); k < buckets.end(t); ++k) {
+      uint32_t b = buckets.blocks()[k];
+      if (!index.is_unwritten(b)) continue;
+      Status status = copier.add(index.offset(b), index.get_length_in_bytes(b));
+      if (!status.ok()) return status;
+      index.mark_written(b);
+      ++statistics.saved_as_found_in_themes;
+    }
+  }
+  return copier.flush();
+}
+
+Status Save_Rest_Of_File(const SourceFile& source, OutputFile& rest, FileStatistics& statistics,
+                         BlockIndex& index, Messages& messages) {
+  messages.show_message("Rest file saving...");
+  uint32_t saved = 0;
+  BlockCopier copier(source, rest);
+  uint32_t n = index.block_count();
+  for (uint32_t b = 0; b < n; ++b) {
+    if (b != 0 && b % 10000 == 0) messages.show_message("%lu blocks", ul(b));
+    if (!index.has_no_theme(b)) continue;
+    ++saved;
+    Status status = copier.add(index.offset(b), index.get_length_in_bytes(b));
+    if (!status.ok()) return status;
+  }
+  Status status = copier.flush();
+  if (!status.ok()) return status;
+  messages.show_message("Done...");
+  statistics.saved_as_no_themes += saved;
+  messages.show_and_protocol("%lu blocks saved in the rest file", ul(saved));
+
+  // The lines after the last empty line form no block; they go to the rest
+  // file as they stand so that no part of the source is lost.
+  uint64_t tail = index.offset(n);
+  if (tail >= source.size) return Status::OK();
+  LineReader reader(source.fd, tail, source.size);
+  uint64_t lines = 0;
+  LineRead read;
+  while (reader.next(&read)) {
+    rest.write(read.bytes, read.raw_length);
+    ++lines;
+  }
+  if (reader.error() != 0) {
+    return Status::Error(format_text("Can't read source file %s: %s", source.name.c_str(),
+                                     strerror(reader.error())));
+  }
+  if (reader.position() != source.size) {
+    return Status::Error(format_text("Source file %s changed during the run", source.name.c_str()));
+  }
+  messages.show_and_protocol("%lu lines after the last block saved in the rest file", ul(lines));
+  return Status::OK();
+}
+
+}  // namespace karvel
