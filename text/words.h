@@ -23,13 +23,13 @@ class WordSplitter {
   void next_word(const char* line, short* started, char* word);
 
  private:
-  char buffer_[100] = {};
-  int position_ = 0;
+  char buffer_[100] = {};  // copy of the line being split, NUL-terminated
+  int position_ = 0;       // where the next word is looked for in buffer_
 };
 
 // 1 when `word` occurs in `text` as a whole word: at the start or after a
 // delimiter, and followed by a delimiter or the end. Overlapping occurrences
-// are tried in turn. Case-sensitive. `word` is never empty.
+// are tried in turn. Case-sensitive. An empty word is never found.
 int find_whole_word(const char* text, const char* word);
 
 // Removes every apostrophe and asterisk from a keyword (at most 99
