@@ -48,13 +48,14 @@ class KeywordTable {
   // file". *reached_end tells whether the reads met the end of the file; the
   // caller then closes it at once, else at the end of the run. A file that
   // cannot be read is an error naming `file_name`.
-  Status load_keywords(int fd, const std::string& file_name, Messages& messages,
-                       bool* reached_end);
+  Status load_keywords(int fd, const std::string& file_name, Messages& messages, bool* reached_end);
 
   // Writes the table to the protocol (debug listing).
   void log_keywords_information(Messages& messages) const;
 
-  // Adds a keyword as the loader stores it; for tests of the matching rules.
+  // Adds a keyword as the loader stores it (folded, marks removed, at most 99
+  // characters kept); for tests of the matching rules. The theme count grows
+  // to cover `theme`. Ignored once the table's 5000 slots are full.
   void add_keyword(const char* folded_text, uint32_t search_type, uint32_t theme);
 
   const char* get_keyword(uint32_t i) const { return keywords_[i].text; }
@@ -68,10 +69,10 @@ class KeywordTable {
     char text[100];
   };
   uint32_t keyword_count_ = 0;
-  std::vector<Slot> keywords_;             // folded, marks removed, NUL-terminated
-  std::vector<uint32_t> search_types_;     // SearchType of keyword i
-  std::vector<uint32_t> keyword_themes_;   // theme number of keyword i
-  uint32_t theme_count_ = 0;               // the loader's theme counter
+  std::vector<Slot> keywords_;            // folded, marks removed, NUL-terminated
+  std::vector<uint32_t> search_types_;    // SearchType of keyword i
+  std::vector<uint32_t> keyword_themes_;  // theme number of keyword i
+  uint32_t theme_count_ = 0;              // the loader's theme counter
 };
 
 // 1 when `keyword` occurs in the block under `search_type`. The first line of
