@@ -22,10 +22,11 @@ inline constexpr uint32_t kNoTheme = 0x7FFFFFFF;
 
 class KeywordMatcher {
  public:
-  // Builds the automaton for the keywords of `table`, which must outlive the
-  // matcher. `dense_state_limit` caps the size of the full transition table;
-  // past it the automaton follows failure links instead (same results).
-  explicit KeywordMatcher(const KeywordTable& table, size_t dense_state_limit = 1 << 26);
+  // Builds the automaton for the keywords of `table`; the matcher keeps what
+  // it needs, so the table may change or go afterwards. `dense_state_limit`
+  // caps the entries (4 bytes each) of the full transition table; past it the
+  // automaton follows failure links instead, with the same results.
+  explicit KeywordMatcher(const KeywordTable& table, size_t dense_state_limit = 1 << 24);
   ~KeywordMatcher();
   KeywordMatcher(const KeywordMatcher&) = delete;
   KeywordMatcher& operator=(const KeywordMatcher&) = delete;
@@ -37,7 +38,9 @@ class KeywordMatcher {
   // (with the line feed, when the read has one), `length` characters.
   void add_line(const char* folded, size_t length);
 
-  // True when no further line can change the block's theme.
+  // True when no further line can change the block's theme: every keyword
+  // before the lowest accepted one (or every keyword, when none was accepted)
+  // has been judged. The caller may then skip the block's other lines.
   bool decided() const;
 
   // Theme of the first keyword in table order accepted by the block's lines so

@@ -1,0 +1,61 @@
+// The automaton behind KeywordMatcher: an Aho-Corasick automaton over the
+// folded keywords of a KeywordTable, for use by keyword_matcher.cc only.
+//
+// Nodes form the trie of the non-empty keywords, numbered in breadth-first
+// order (node 0 is the root), so a node's failure link always has a smaller
+// number and the rows of shallow nodes lie together. Bytes that occur in no
+// keyword share byte class 0, which always leads back to the root.
+//
+// When nodes * row width fits the dense limit, the full transition table is
+// built: entry (row of node) + class holds the row of the next node, with
+// kOutputFlag set when a keyword ends there or on its failure chain.
+// Otherwise the matcher follows the trie edges and the failure links.
+
+#ifndef KARVEL_TEXT_KEYWORD_AUTOMATON_H_
+#define KARVEL_TEXT_KEYWORD_AUTOMATON_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace karvel {
+
+class KeywordTable;
+
+inline constexpr uint32_t kNoNode = 0xFFFFFFFF;
+inline constexpr uint32_t kOutputFlag = 0x80000000;  // in dense table entries
+
+struct KeywordAutomaton {
+  uint8_t byte_class[256];               // class of each byte value; 0: in no keyword
+  uint32_t class_count = 1;              // classes in use, class 0 included
+  uint32_t node_count = 1;               // trie nodes, the root included
+  std::vector<uint32_t> depth;           // length of the keyword prefix a node spells
+  std::vector<uint32_t> fail;            // failure link: longest proper suffix node
+  std::vector<uint32_t> first_edge;      // edges of node u: [first_edge[u], first_edge[u + 1])
+  std::vector<uint8_t> edge_class;       // byte class of an edge, ascending per node
+  std::vector<uint32_t> edge_target;     // child node of an edge
+  std::vector<uint32_t> root_next;       // next node from the root, per class
+  std::vector<uint32_t> output;          // first node ending keywords on the failure chain
+                                         // of u (u itself included), or kNoNode
+  std::vector<uint32_t> next_output;     // the node ending keywords after u on its chain
+  std::vector<uint32_t> first_keyword;   // keywords ending at u: [first_keyword[u],
+                                         // first_keyword[u + 1]) of keyword_list
+  std::vector<uint32_t> keyword_list;    // keyword indices, ascending per node
+  std::vector<uint32_t> keyword_node;    // node of keyword k; kNoNode when k is empty
+  std::vector<uint32_t> empty_keywords;  // indices of the empty keywords, ascending
+  uint32_t row_shift = 0;                // dense rows are 1 << row_shift entries wide
+  std::vector<uint32_t> dense;           // dense transition table; empty when not built
+};
+
+// Builds the automaton of the keywords of `table`. The dense table is built
+// when it has at most `dense_state_limit` entries.
+void build_keyword_automaton(const KeywordTable& table, size_t dense_state_limit,
+                             KeywordAutomaton* automaton);
+
+// The node reached from `node` by a byte of class `byte_class`, following
+// failure links (the same node the dense table gives).
+uint32_t next_node(const KeywordAutomaton& automaton, uint32_t node, uint32_t byte_class);
+
+}  // namespace karvel
+
+#endif  // KARVEL_TEXT_KEYWORD_AUTOMATON_H_

@@ -1,0 +1,176 @@
+// Theme assignment of a block in one pass over its lines.
+//
+// Within a line the automaton reports every keyword occurrence at its last
+// byte, leftmost first, so the first report of a keyword in the block is its
+// first occurrence in the first line that holds it: exactly the occurrence
+// that keyword_in_block judges. Each node ending keywords carries the stamp of
+// the block in which it was judged; a stamped node's whole output chain has
+// been judged too (the walk stamps a chain from its head onward), so a walk
+// stops at the first stamped node and a block costs each chain once.
+
+#include "text/keyword_matcher.h"
+
+#include <algorithm>
+
+#include "text/keyword_automaton.h"
+#include "text/keyword_table.h"
+#include "text/words.h"
+
+namespace karvel {
+
+namespace {
+
+constexpr uint32_t kNoKeyword = 0xFFFFFFFF;
+
+// 1 when an occurrence with these surroundings passes the search type.
+bool passes(uint32_t search_type, bool starts_word, bool ends_word) {
+  switch (search_type) {
+    case SEARCH_ANYWHERE:
+      return true;
+    case SEARCH_WHOLE_WORD:
+      return starts_word && ends_word;
+    case SEARCH_WORD_START:
+      return starts_word;
+    case SEARCH_WORD_END:
+      return ends_word;
+    default:
+      return false;  // keyword_in_block rejects unknown types as well
+  }
+}
+
+}  // namespace
+
+struct KeywordMatcher::Impl {
+  KeywordAutomaton automaton;           // the keywords' automaton
+  std::vector<uint32_t> types;          // search type of keyword k
+  std::vector<uint32_t> themes;         // theme number of keyword k
+  std::vector<uint32_t> stamps;         // per node: block in which its chain was judged
+  uint32_t keyword_count = 0;           // keywords of the table
+  uint32_t generation = 0;              // stamp of the current block
+  uint32_t lines = 0;                   // lines of the current block so far
+  uint32_t best = kNoKeyword;           // lowest keyword accepted in the block
+  uint32_t judged_prefix = 0;           // keywords 0 .. judged_prefix - 1 are judged
+  const unsigned char* line = nullptr;  // the line being scanned
+  size_t length = 0;                    // its length
+
+  void judge_empty_keywords();
+  void judge_chain(uint32_t node, size_t end);
+  void judge_node(uint32_t node, size_t end);
+  void scan_dense();
+  void scan_linked();
+  bool is_judged(uint32_t k) const {
+    uint32_t node = automaton.keyword_node[k];
+    return node == kNoNode ? lines > 0 : stamps[node] == generation;
+  }
+};
+
+// An empty keyword occurs at the start of the first line of the block.
+void KeywordMatcher::Impl::judge_empty_keywords() {
+  bool ends_word = is_delimiter(length > 0 ? line[0] : 0) != 0;
+  for (uint32_t k : automaton.empty_keywords) {
+    if (k >= best) break;
+    if (passes(types[k], true, ends_word)) {
+      best = k;
+      break;
+    }
+  }
+}
+
+// Judges the keywords that end at `node`, whose occurrence ends at line[end].
+void KeywordMatcher::Impl::judge_node(uint32_t node, size_t end) {
+  size_t start = end + 1 - automaton.depth[node];
+  bool starts_word = start == 0 || is_delimiter(line[start - 1]) != 0;
+  bool ends_word = is_delimiter(end + 1 < length ? line[end + 1] : 0) != 0;
+  for (uint32_t i = automaton.first_keyword[node]; i < automaton.first_keyword[node + 1]; i++) {
+    uint32_t k = automaton.keyword_list[i];
+    if (k >= best) break;
+    if (passes(types[k], starts_word, ends_word)) {
+      best = k;
+      break;
+    }
+  }
+}
+
+void KeywordMatcher::Impl::judge_chain(uint32_t node, size_t end) {
+  for (uint32_t u = automaton.output[node]; u != kNoNode && stamps[u] != generation;
+       u = automaton.next_output[u]) {
+    stamps[u] = generation;
+    judge_node(u, end);
+  }
+}
+
+void KeywordMatcher::Impl::scan_dense() {
+  const uint8_t* byte_class = automaton.byte_class;
+  const uint32_t* table = automaton.dense.data();
+  const uint32_t shift = automaton.row_shift;
+  uint32_t row = 0;
+  for (size_t i = 0; i < length; i++) {
+    uint32_t entry = table[row + byte_class[line[i]]];
+    row = entry & ~kOutputFlag;
+    if (entry & kOutputFlag) judge_chain(row >> shift, i);
+  }
+}
+
+void KeywordMatcher::Impl::scan_linked() {
+  uint32_t node = 0;
+  for (size_t i = 0; i < length; i++) {
+    node = next_node(automaton, node, automaton.byte_class[line[i]]);
+    if (automaton.output[node] != kNoNode) judge_chain(node, i);
+  }
+}
+
+KeywordMatcher::KeywordMatcher(const KeywordTable& table, size_t dense_state_limit)
+    : impl_(new Impl) {
+  Impl& m = *impl_;
+  build_keyword_automaton(table, dense_state_limit, &m.automaton);
+  m.keyword_count = table.get_keyword_count();
+  m.types.resize(m.keyword_count);
+  m.themes.resize(m.keyword_count);
+  for (uint32_t k = 0; k < m.keyword_count; k++) {
+    m.types[k] = table.get_search_type(k);
+    m.themes[k] = table.get_keyword_theme(k);
+  }
+  m.stamps.assign(m.automaton.node_count, 0);
+  start_block();
+}
+
+KeywordMatcher::~KeywordMatcher() = default;
+
+void KeywordMatcher::start_block() {
+  Impl& m = *impl_;
+  if (++m.generation == 0) {
+    // After 2^32 blocks the stamps would repeat: forget them all.
+    std::fill(m.stamps.begin(), m.stamps.end(), 0);
+    m.generation = 1;
+  }
+  m.lines = 0;
+  m.best = kNoKeyword;
+  m.judged_prefix = 0;
+}
+
+void KeywordMatcher::add_line(const char* folded, size_t length) {
+  Impl& m = *impl_;
+  m.line = reinterpret_cast<const unsigned char*>(folded);
+  m.length = length;
+  if (m.lines == 0 && !m.automaton.empty_keywords.empty()) m.judge_empty_keywords();
+  m.lines++;
+  if (m.automaton.dense.empty()) {
+    m.scan_linked();
+  } else {
+    m.scan_dense();
+  }
+}
+
+bool KeywordMatcher::decided() const {
+  Impl& m = *impl_;
+  uint32_t limit = std::min(m.best, m.keyword_count);
+  while (m.judged_prefix < limit && m.is_judged(m.judged_prefix)) m.judged_prefix++;
+  return m.judged_prefix >= limit;
+}
+
+uint32_t KeywordMatcher::block_theme() const {
+  const Impl& m = *impl_;
+  return m.best == kNoKeyword ? kNoTheme : m.themes[m.best];
+}
+
+}  // namespace karvel
