@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds Karvel and runs every test:
+#   1. g++ build, warnings as errors, all tests;
+#   2. clang build with AddressSanitizer and UndefinedBehaviorSanitizer, all tests;
+#   3. clang build with ThreadSanitizer, the dialog and worker tests (label "threads").
+# Build folders go to out/. Exits non-zero when any build or test fails.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+
+jobs=$(nproc)
+export QT_QPA_PLATFORM=offscreen
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
+configure_and_build() {
+  local dir=$1
+  shift
+  cmake -S . -B "$dir" -G Ninja -DKARVEL_WERROR=ON "$@"
+  cmake --build "$dir" -j "$jobs"
+}
+
+echo "== g++, warnings as errors"
+configure_and_build out/gcc -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++
+ctest --test-dir out/gcc --output-on-failure -j "$jobs"
+
+echo "== clang, AddressSanitizer and UndefinedBehaviorSanitizer"
+configure_and_build out/asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
+  -DKARVEL_SANITIZE=address,undefined -DKARVEL_BUILD_BENCH=OFF
+ctest --test-dir out/asan --output-on-failure -j "$jobs"
+
+echo "== clang, ThreadSanitizer: dialog and worker"
+configure_and_build out/tsan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
+  -DKARVEL_SANITIZE=thread -DKARVEL_BUILD_BENCH=OFF
+ctest --test-dir out/tsan --output-on-failure -j "$jobs" -L threads
