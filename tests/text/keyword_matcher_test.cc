@@ -1,0 +1,204 @@
+// The fast theme assignment against the literal rule: for each keyword in
+// table order, keyword_in_block; the first that holds gives the theme.
+
+#include "text/keyword_matcher.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "index/current_block.h"
+#include "messages/messages.h"
+#include "test_support.h"
+#include "text/fold.h"
+#include "text/keyword_table.h"
+
+namespace karvel {
+namespace {
+
+uint32_t literal_theme(const KeywordTable& table, const CurrentBlock& block) {
+  Messages messages;
+  for (uint32_t k = 0; k < table.get_keyword_count(); k++) {
+    if (keyword_in_block(block, table.get_keyword(k), table.get_search_type(k), messages)) {
+      return table.get_keyword_theme(k);
+    }
+  }
+  return kNoTheme;
+}
+
+// Feeds every line of the block; once the matcher says the block is decided,
+// its theme must not change any more.
+uint32_t matcher_theme(KeywordMatcher& matcher, const CurrentBlock& block) {
+  matcher.start_block();
+  bool decided = false;
+  uint32_t decided_theme = kNoTheme;
+  for (uint32_t i = 0; i < block.get_line_count(); i++) {
+    const char* line = block.get_line(i);
+    matcher.add_line(line, strlen(line));
+    if (decided) {
+      EXPECT_EQ(matcher.block_theme(), decided_theme) << "changed after decided()";
+    }
+    if (!decided && matcher.decided()) {
+      decided = true;
+      decided_theme = matcher.block_theme();
+    }
+  }
+  return matcher.block_theme();
+}
+
+CurrentBlock block_of(const std::vector<std::string>& lines) {
+  build_fold_table();
+  CurrentBlock block;
+  EXPECT_TRUE(block.create(static_cast<uint32_t>(lines.size()) + 1).ok());
+  for (const std::string& line : lines) EXPECT_TRUE(block.append_line(line.c_str()).ok());
+  return block;
+}
+
+TEST(KeywordMatcher, FirstKeywordInTableOrderWins) {
+  KeywordTable table;
+  table.add_keyword("dog", SEARCH_ANYWHERE, 0);
+  table.add_keyword("cat", SEARCH_ANYWHERE, 1);
+  KeywordMatcher matcher(table);
+  EXPECT_EQ(matcher_theme(matcher, block_of({"a cat\n", "and a dog\n", "\n"})), 0u);
+  EXPECT_EQ(matcher_theme(matcher, block_of({"a cat\n", "\n"})), 1u);
+  EXPECT_EQ(matcher_theme(matcher, block_of({"a cow\n", "\n"})), kNoTheme);
+  EXPECT_EQ(matcher_theme(matcher, block_of({})), kNoTheme);
+}
+
+TEST(KeywordMatcher, DuplicatesEmptyAndLongKeywords) {
+  KeywordTable table;
+  table.add_keyword("cat", SEARCH_WHOLE_WORD, 0);
+  table.add_keyword("cat", SEARCH_WORD_END, 1);
+  table.add_keyword("", SEARCH_WHOLE_WORD, 2);
+  table.add_keyword(std::string(99, 'z').c_str(), SEARCH_WHOLE_WORD, 3);
+  table.add_keyword("", SEARCH_ANYWHERE, 4);
+  for (size_t limit : {size_t{1}, size_t{1} << 24}) {
+    KeywordMatcher matcher(table, limit);
+    EXPECT_EQ(matcher_theme(matcher, block_of({"bobcat\n"})), 1u);
+    EXPECT_EQ(matcher_theme(matcher, block_of({"cats\n", "cat\n"})), 4u);
+    EXPECT_EQ(matcher_theme(matcher, block_of({" cats\n"})), 2u);
+    EXPECT_EQ(matcher_theme(matcher, block_of({"x\n", std::string(99, 'Z')})), 3u);
+    EXPECT_EQ(matcher_theme(matcher, block_of({"x\n"})), 4u);
+  }
+}
+
+// A random string over `alphabet`.
+std::string random_text(std::mt19937& rng, const std::string& alphabet, size_t length) {
+  std::string text;
+  for (size_t i = 0; i < length; i++) text += alphabet[rng() % alphabet.size()];
+  return text;
+}
+
+// Keyword lines with marks anywhere, separators, short and long lines, so
+// that both modes and all four search types come up.
+std::string random_keywords_file(std::mt19937& rng) {
+  const std::string letters = "aAbB \t.-\r`\x80\xa0\x90\xe0\x9f\xef";
+  std::string file;
+  int lines = 1 + static_cast<int>(rng() % 24);
+  for (int i = 0; i < lines; i++) {
+    uint32_t kind = rng() % 16;
+    std::string line;
+    if (kind == 0) {
+      line = "";  // separator
+    } else if (kind == 1) {
+      line = random_text(rng, letters, 95 + rng() % 60);  // read in two portions
+    } else {
+      line = random_text(rng, letters, rng() % 6);
+      int marks = static_cast<int>(rng() % 4);
+      for (int m = 0; m < marks; m++) {
+        line.insert(rng() % (line.size() + 1), 1, rng() % 3 == 0 ? '\'' : '*');
+      }
+    }
+    file += line;
+    if (i + 1 < lines || rng() % 2 == 0) file += "\n";
+  }
+  return file;
+}
+
+std::vector<std::string> random_block(std::mt19937& rng) {
+  const std::string letters = "aAbB \t.-'*\r`\x80\xa0\x90\xe0\x9f\xef";
+  std::vector<std::string> lines;
+  int count = static_cast<int>(rng() % 6);
+  for (int i = 0; i < count; i++) {
+    size_t length = rng() % 16 == 0 ? 60 + rng() % 40 : rng() % 14;
+    std::string line = random_text(rng, letters, length);
+    if (rng() % 8 != 0) line += "\n";
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+TEST(KeywordMatcher, AgreesWithLiteralRuleOnRandomKeywordFiles) {
+  std::mt19937 rng(20240611);
+  testing::TempDir dir;
+  Messages messages;
+  int themed = 0;
+  int blocks = 0;
+  for (int file = 0; file < 400; file++) {
+    testing::write_file(dir.file("kwd"), random_keywords_file(rng));
+    int fd = open(dir.file("kwd").c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    KeywordTable table;
+    bool reached_end = false;
+    ASSERT_TRUE(table.load_keywords(fd, "kwd", messages, &reached_end).ok());
+    close(fd);
+    KeywordMatcher dense(table);
+    KeywordMatcher linked(table, 1);
+    KeywordMatcher small(table, 64);
+    for (int b = 0; b < 12; b++) {
+      CurrentBlock block = block_of(random_block(rng));
+      uint32_t expected = literal_theme(table, block);
+      ASSERT_EQ(matcher_theme(dense, block), expected) << "file " << file << " block " << b;
+      ASSERT_EQ(matcher_theme(linked, block), expected) << "file " << file << " block " << b;
+      ASSERT_EQ(matcher_theme(small, block), expected) << "file " << file << " block " << b;
+      themed += expected != kNoTheme;
+      blocks++;
+    }
+  }
+  // The inputs must give both outcomes often, or the comparison proves little.
+  EXPECT_GT(themed, blocks / 5);
+  EXPECT_LT(themed, blocks * 4 / 5);
+}
+
+TEST(KeywordMatcher, AgreesWithLiteralRuleOnAFullTable) {
+  std::mt19937 rng(77);
+  const std::string letters = "ab -";
+  KeywordTable table;
+  std::vector<std::string> keywords;
+  for (uint32_t k = 0; k < kMaxKeywords; k++) {
+    size_t length = rng() % 32 == 0 ? 30 + rng() % 70 : 4 + rng() % 8;
+    keywords.push_back(random_text(rng, letters, length));
+    table.add_keyword(keywords.back().c_str(), rng() % 4, k);
+  }
+  KeywordMatcher dense(table);
+  KeywordMatcher linked(table, 1);
+  int themed = 0;
+  for (int b = 0; b < 150; b++) {
+    // Lines built around keywords of the table, so that most of them hold
+    // occurrences of many keywords, rejected and accepted.
+    std::vector<std::string> lines;
+    int count = 1 + static_cast<int>(rng() % 4);
+    for (int i = 0; i < count; i++) {
+      std::string line = random_text(rng, letters, rng() % 4);
+      while (line.size() < 80) {
+        line += keywords[kMaxKeywords / 2 + rng() % (kMaxKeywords / 2)];
+        line += random_text(rng, letters, rng() % 3);
+      }
+      lines.push_back(line.substr(0, 98) + "\n");
+    }
+    CurrentBlock block = block_of(lines);
+    uint32_t expected = literal_theme(table, block);
+    ASSERT_EQ(matcher_theme(dense, block), expected) << "block " << b;
+    ASSERT_EQ(matcher_theme(linked, block), expected) << "block " << b;
+    themed += expected != kNoTheme;
+  }
+  EXPECT_GT(themed, 100);
+}
+
+}  // namespace
+}  // namespace karvel
