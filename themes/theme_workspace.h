@@ -1,8 +1,10 @@
-// Processing of one theme at a time: its blocks loaded, sorted by length with
-// the exchange sort, cleared of equal blocks, and searched for similar blocks,
-// which move, grouped, to the doubles file.
+// Processing of one theme at a time, for the run driver: the theme's blocks
+// loaded, sorted by length with the exchange sort, cleared of equal blocks,
+// and searched for similar blocks, which move, grouped, to the doubles file.
 //
-// (Interface used by the run driver; the internals are free.)
+// The workspace holds numbers only (see theme_blocks.h for its two index
+// spaces); the blocks' text is read back from the source by offset when a
+// pass needs it. Its room is made once per run for the largest theme.
 
 #ifndef KARVEL_THEMES_THEME_WORKSPACE_H_
 #define KARVEL_THEMES_THEME_WORKSPACE_H_
@@ -21,21 +23,25 @@ class ProgramConfiguration;
 class ThemeBuckets;
 struct FileStatistics;
 struct SourceFile;
+struct ThemeBlocks;
 
 class ThemeWorkspace {
  public:
   ThemeWorkspace();
   ~ThemeWorkspace();
+  ThemeWorkspace(const ThemeWorkspace&) = delete;
+  ThemeWorkspace& operator=(const ThemeWorkspace&) = delete;
 
-  // Makes room for the largest theme (theme_max_blocks, theme_max_lines).
-  // Allocation failures give their "Not enough memory for ..." errors.
+  // Makes room for the largest theme (theme_max_blocks blocks). Allocation
+  // failures give their "Not enough memory for ..." errors.
   Status create(const FileStatistics& statistics);
   void release();
 
-  // Loads the blocks of theme `t` and shows their number in the total-blocks
-  // field.
-  Status load_theme(const SourceFile& source, const BlockIndex& index,
-                    const ThemeBuckets& buckets, uint32_t t, Messages& messages);
+  // Loads the blocks of theme `t` (their numbers and lengths, in source
+  // order) and shows their number in the total-blocks field. A theme bigger
+  // than the room made by create() is an error.
+  Status load_theme(const SourceFile& source, const BlockIndex& index, const ThemeBuckets& buckets,
+                    uint32_t t, Messages& messages);
 
   // Orders the loaded blocks as the exchange sort by length does.
   void sort_by_length();
@@ -48,6 +54,9 @@ class ThemeWorkspace {
   Status find_similar_blocks(const SourceFile& source, OutputFile& doubles, BlockIndex& index,
                              ProgramConfiguration& configuration, FileStatistics& statistics,
                              Messages& messages);
+
+  // The loaded theme: its blocks, their sorted order and alive flags.
+  const ThemeBlocks& theme() const;
 
  private:
   struct Impl;

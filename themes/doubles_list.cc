@@ -1,0 +1,77 @@
+// The doubles list and the grouping of similar pairs.
+
+#include "themes/doubles_list.h"
+
+namespace karvel {
+
+namespace {
+
+Status list_full() {
+  return Status::Plain("LN: Not enough memory for doubles list. Recompile the source");
+}
+
+}  // namespace
+
+int DoublesList::contains(uint32_t b) const {
+  for (uint32_t k = 0; k < count_; ++k) {
+    if ((entries_[k] & kBlockNumberMask) == b) return 1;
+  }
+  return 0;
+}
+
+Status DoublesList::find_position(uint32_t b, uint32_t* position) const {
+  for (uint32_t k = 0; k < count_; ++k) {
+    if ((entries_[k] & kBlockNumberMask) == b) {
+      *position = k;
+      return Status::OK();
+    }
+  }
+  return Status::Error("Bad searching of the block");
+}
+
+Status DoublesList::append(uint32_t b, int group_start) {
+  if (count_ == kDoublesUsable) return list_full();
+  entries_[count_++] = group_start == 1 ? (b | kGroupStart) : b;
+  return Status::OK();
+}
+
+Status DoublesList::insert_at(uint32_t b, uint32_t position, int group_start) {
+  if (count_ == kDoublesUsable) return list_full();
+  if (position > count_) {
+    return Status::Error("Shit, check the code, something impossible happened");
+  }
+  for (uint32_t k = count_; k > position; --k) entries_[k] = entries_[k - 1];
+  entries_[position] = group_start == 1 ? (b | kGroupStart) : b;
+  ++count_;
+  return Status::OK();
+}
+
+Status DoublesList::add_pair(uint32_t a, uint32_t b, PairResult* result) {
+  uint32_t state = 2 * static_cast<uint32_t>(contains(a)) + static_cast<uint32_t>(contains(b));
+  Status status;
+  uint32_t position = 0;
+  switch (state) {
+    case 0:
+      status = append(a, 1);
+      if (status.ok()) status = append(b, 0);
+      *result = PAIR_NEW_GROUP;
+      return status;
+    case 1:
+      status = find_position(b, &position);
+      if (status.ok()) status = insert_at(a, position, 0);
+      *result = PAIR_FIRST_JOINED;
+      return status;
+    case 2:
+      status = find_position(a, &position);
+      if (status.ok()) status = insert_at(b, position, 0);
+      *result = PAIR_SECOND_JOINED;
+      return status;
+    case 3:
+      *result = PAIR_BOTH_LISTED;
+      return Status::OK();
+    default:
+      return Status::Error("Shit, check the code, something impossible happened");
+  }
+}
+
+}  // namespace karvel

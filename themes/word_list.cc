@@ -1,0 +1,134 @@
+// Word numbers, word lists and the word sets of blocks.
+
+#include "themes/word_list.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "text/line_reader.h"
+#include "text/words.h"
+#include "themes/block_reads.h"
+
+namespace karvel {
+
+namespace {
+
+uint64_t hash_word(const char* text, size_t length) {
+  uint64_t h = 0xCBF29CE484222325ull;  // FNV-1a
+  for (size_t i = 0; i < length; ++i) {
+    h ^= static_cast<unsigned char>(text[i]);
+    h *= 0x100000001B3ull;
+  }
+  return h ^ (h >> 29);
+}
+
+}  // namespace
+
+void WordDictionary::clear() {
+  text_.clear();
+  word_start_.clear();
+  word_size_.clear();
+  word_hash_.clear();
+  std::fill(slots_.begin(), slots_.end(), 0);
+}
+
+uint32_t WordDictionary::lookup(const char* text, size_t length, uint64_t hash) const {
+  uint32_t mask = static_cast<uint32_t>(slots_.size() - 1);
+  for (uint32_t slot = static_cast<uint32_t>(hash) & mask;; slot = (slot + 1) & mask) {
+    uint32_t entry = slots_[slot];
+    if (entry == 0) return slot;
+    uint32_t number = entry - 1;
+    if (word_hash_[number] == hash && word_size_[number] == length &&
+        memcmp(text_.data() + word_start_[number], text, length) == 0) {
+      return slot;
+    }
+  }
+}
+
+void WordDictionary::grow() {
+  size_t size = slots_.empty() ? 1024 : slots_.size() * 2;
+  slots_.assign(size, 0);
+  uint32_t mask = static_cast<uint32_t>(size - 1);
+  for (uint32_t number = 0; number < word_start_.size(); ++number) {
+    uint32_t slot = static_cast<uint32_t>(word_hash_[number]) & mask;
+    while (slots_[slot] != 0) slot = (slot + 1) & mask;
+    slots_[slot] = number + 1;
+  }
+}
+
+uint32_t WordDictionary::intern(const char* text, size_t length) {
+  // At most half of the slots are taken, so a lookup always ends.
+  if (2 * (word_start_.size() + 1) > slots_.size()) grow();
+  uint64_t hash = hash_word(text, length);
+  uint32_t slot = lookup(text, length, hash);
+  if (slots_[slot] != 0) return slots_[slot] - 1;
+  uint32_t number = size();
+  word_start_.push_back(static_cast<uint32_t>(text_.size()));
+  word_size_.push_back(static_cast<uint32_t>(length));
+  word_hash_.push_back(hash);
+  text_.append(text, length);
+  slots_[slot] = number + 1;
+  return number;
+}
+
+uint32_t WordDictionary::find(const char* text, size_t length) const {
+  if (slots_.empty()) return kNoWord;
+  uint32_t slot = lookup(text, length, hash_word(text, length));
+  return slots_[slot] == 0 ? kNoWord : slots_[slot] - 1;
+}
+
+Status build_word_list(const SourceFile& source, const BlockIndex& index, uint32_t b,
+                       WordDictionary& dictionary, WordList* list) {
+  list->count = 0;
+  BlockReads reads;
+  Status status = reads.open(source, index, b);
+  if (!status.ok()) return status;
+  WordSplitter splitter;
+  char slot[kLineSlotSize];
+  char word[kLineSlotSize];
+  LineRead read;
+  while (list->count < kWordListCapacity && reads.next(&read)) {
+    read.copy_to_slot(slot);
+    short started = 0;
+    for (;;) {
+      splitter.next_word(slot, &started, word);
+      size_t length = strlen(word);
+      if (length == 0) break;
+      if (length < kMinWordLength) continue;
+      // Words past the list's room are dropped.
+      if (list->count == kWordListCapacity) break;
+      list->words[list->count++] = dictionary.intern(word, length);
+    }
+  }
+  return reads.status();
+}
+
+Status collect_block_words(const SourceFile& source, const BlockIndex& index, uint32_t b,
+                           const WordDictionary& dictionary, std::vector<uint32_t>* words) {
+  size_t first = words->size();
+  BlockReads reads;
+  Status status = reads.open(source, index, b);
+  if (!status.ok()) return status;
+  WordSplitter splitter;
+  char slot[kLineSlotSize];
+  char word[kLineSlotSize];
+  LineRead read;
+  while (reads.next(&read)) {
+    read.copy_to_slot(slot);
+    short started = 0;
+    for (;;) {
+      splitter.next_word(slot, &started, word);
+      size_t length = strlen(word);
+      if (length == 0) break;
+      if (length < kMinWordLength) continue;
+      uint32_t number = dictionary.find(word, length);
+      if (number != kNoWord) words->push_back(number);
+    }
+  }
+  std::sort(words->begin() + static_cast<std::ptrdiff_t>(first), words->end());
+  words->erase(std::unique(words->begin() + static_cast<std::ptrdiff_t>(first), words->end()),
+               words->end());
+  return reads.status();
+}
+
+}  // namespace karvel

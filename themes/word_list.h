@@ -1,0 +1,73 @@
+// Words of blocks for the similarity test: for the similar-blocks pass.
+//
+// The words of a line are the runs of characters between delimiters, as the
+// word splitter hands them out. A word holds no delimiter, so it occurs as a
+// whole word in a line exactly when it is one of that line's words. The pass
+// therefore works with word numbers: the words of a theme's word lists are
+// numbered once (WordDictionary), the word list of a block becomes a list of
+// numbers, and every block is described by the set of the numbers of its
+// words. Comparing two numbers stands for comparing two words byte for byte,
+// letter case included.
+
+#ifndef KARVEL_THEMES_WORD_LIST_H_
+#define KARVEL_THEMES_WORD_LIST_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "messages/status.h"
+
+namespace karvel {
+
+class BlockIndex;
+struct SourceFile;
+
+inline constexpr uint32_t kWordListCapacity = 2000;  // words kept per block
+inline constexpr size_t kMinWordLength = 3;          // shorter words are skipped
+inline constexpr uint32_t kNoWord = UINT32_MAX;
+
+// Numbers words, 0, 1, 2, ... in the order they are first added.
+class WordDictionary {
+ public:
+  void clear();
+  uint32_t size() const { return static_cast<uint32_t>(word_start_.size()); }
+
+  // The number of the word, which is added when it is new.
+  uint32_t intern(const char* text, size_t length);
+  // The number of the word, or kNoWord when it was never added.
+  uint32_t find(const char* text, size_t length) const;
+
+ private:
+  uint32_t lookup(const char* text, size_t length, uint64_t hash) const;  // slot index
+  void grow();
+
+  std::string text_;                  // the words' characters, one after another
+  std::vector<uint32_t> word_start_;  // by number: where the word starts in text_
+  std::vector<uint32_t> word_size_;   // by number: its length
+  std::vector<uint64_t> word_hash_;   // by number: its hash
+  std::vector<uint32_t> slots_;       // open addressing: number + 1, 0 when empty
+};
+
+// The word list of a left-hand block: the numbers of its words of 3 or more
+// characters, line after line in order, repeats kept; words past the 2000th
+// are dropped.
+struct WordList {
+  uint32_t count = 0;                 // words in use
+  uint32_t words[kWordListCapacity];  // word numbers, in the order met
+};
+
+// Fills `list` from the block's line reads (block b of the index), numbering
+// new words in `dictionary`.
+Status build_word_list(const SourceFile& source, const BlockIndex& index, uint32_t b,
+                       WordDictionary& dictionary, WordList* list);
+
+// Appends to `words` the numbers of the block's words that `dictionary`
+// knows, each once, in increasing order.
+Status collect_block_words(const SourceFile& source, const BlockIndex& index, uint32_t b,
+                           const WordDictionary& dictionary, std::vector<uint32_t>* words);
+
+}  // namespace karvel
+
+#endif  // KARVEL_THEMES_WORD_LIST_H_
