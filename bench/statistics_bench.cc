@@ -1,0 +1,102 @@
+// karvel-stats-bench: times the statistics pass (Get_File_Statistics) over a
+// file, best of three, and for comparison a plain read of the file that
+// counts line feeds, which is about what `wc -l` does.
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "engine/file_statistics.h"
+#include "messages/messages.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double seconds_since(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Line feeds of the file, read in 1 MiB pieces; -1 on a read error.
+long long count_line_feeds(int fd) {
+  std::vector<char> buffer(1 << 20);
+  long long count = 0;
+  off_t offset = 0;
+  for (;;) {
+    const ssize_t got = pread(fd, buffer.data(), buffer.size(), offset);
+    if (got < 0) return -1;
+    if (got == 0) return count;
+    const char* p = buffer.data();
+    const char* end = p + got;
+    while ((p = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p))))) {
+      ++count;
+      ++p;
+    }
+    offset += got;
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2 || std::strcmp(argv[1], "--help") == 0) {
+    std::fprintf(argc == 2 ? stdout : stderr,
+                 "usage: karvel-stats-bench FILE\n"
+                 "Times the statistics pass over FILE (best of 3) and a plain line-feed count.\n");
+    return argc == 2 ? 0 : 2;
+  }
+  const std::string name = argv[1];
+  const int fd = open(name.c_str(), O_RDONLY);
+  if (fd < 0) {
+    std::fprintf(stderr, "karvel-stats-bench: cannot open %s: %s\n", name.c_str(),
+                 std::strerror(errno));
+    return 1;
+  }
+
+  constexpr int kRounds = 3;
+  karvel::Messages messages;  // no window, no protocol: every line is dropped
+  karvel::FileStatistics statistics;
+  double best = 0;
+  for (int round = 0; round < kRounds; ++round) {
+    const Clock::time_point start = Clock::now();
+    const karvel::Status status = karvel::Get_File_Statistics(fd, name, statistics, messages);
+    const double elapsed = seconds_since(start);
+    if (!status.ok()) {
+      std::fprintf(stderr, "karvel-stats-bench: %s\n", status.text().c_str());
+      return 1;
+    }
+    if (round == 0 || elapsed < best) best = elapsed;
+  }
+
+  double best_count = 0;
+  long long line_feeds = 0;
+  for (int round = 0; round < kRounds; ++round) {
+    const Clock::time_point start = Clock::now();
+    line_feeds = count_line_feeds(fd);
+    const double elapsed = seconds_since(start);
+    if (line_feeds < 0) {
+      std::fprintf(stderr, "karvel-stats-bench: cannot read %s\n", name.c_str());
+      return 1;
+    }
+    if (round == 0 || elapsed < best_count) best_count = elapsed;
+  }
+  close(fd);
+
+  const double bytes = static_cast<double>(statistics.file_bytes);
+  std::printf("file %s: %llu bytes, %llu line reads, %lu blocks, %lu lines in the longest block\n",
+              name.c_str(), static_cast<unsigned long long>(statistics.file_bytes),
+              static_cast<unsigned long long>(statistics.file_lines),
+              static_cast<unsigned long>(statistics.file_blocks),
+              static_cast<unsigned long>(statistics.max_block_lines));
+  std::printf("statistics pass: %.3f s, %.2f GB/s (best of %d)\n", best,
+              best > 0 ? bytes / best / 1e9 : 0.0, kRounds);
+  std::printf("line-feed count: %.3f s, %.2f GB/s, %lld line feeds (best of %d)\n", best_count,
+              best_count > 0 ? bytes / best_count / 1e9 : 0.0, line_feeds, kRounds);
+  std::printf("seconds %.3f\n", best);
+  return 0;
+}
