@@ -12,8 +12,8 @@ namespace karvel {
 
 namespace {
 
-// Ceiling of the dense table: row offsets must leave kOutputFlag free.
-constexpr size_t kMaxDenseEntries = size_t{1} << 31;
+// Ceiling of the dense table: row offsets must leave the flags free.
+constexpr size_t kMaxDenseEntries = size_t{1} << 30;
 
 // The child of `node` by class `c`, or kNoNode.
 uint32_t child(const KeywordAutomaton& a, uint32_t node, uint32_t c) {
@@ -158,15 +158,18 @@ void build_dense_table(size_t dense_state_limit, KeywordAutomaton* a) {
   while ((uint32_t{1} << shift) < a->class_count) shift++;
   size_t width = size_t{1} << shift;
   size_t limit = std::min(dense_state_limit, kMaxDenseEntries);
+  uint32_t rows = static_cast<uint32_t>(std::min<size_t>(a->node_count, limit / width));
   a->row_shift = shift;
-  a->dense.clear();
-  if (a->node_count > limit / width) return;
-  a->dense.assign(a->node_count * width, 0);
-  auto entry = [a, shift](uint32_t v) {
-    return (v << shift) | (a->output[v] != kNoNode ? kOutputFlag : 0);
+  a->dense_rows = rows;
+  a->dense.assign(static_cast<size_t>(rows) << shift, 0);
+  auto entry = [a, shift, rows](uint32_t v) {
+    uint32_t value = v < rows ? v << shift : v | kBeyondDenseFlag;
+    return value | (a->output[v] != kNoNode ? kOutputFlag : 0);
   };
+  if (rows == 0) return;
   for (uint32_t c = 0; c < a->class_count; c++) a->dense[c] = entry(a->root_next[c]);
-  for (uint32_t u = 1; u < a->node_count; u++) {
+  // A node's failure link comes before it, so its row is already there.
+  for (uint32_t u = 1; u < rows; u++) {
     uint32_t* row = &a->dense[static_cast<size_t>(u) << shift];
     const uint32_t* fail_row = &a->dense[static_cast<size_t>(a->fail[u]) << shift];
     memcpy(row, fail_row, a->class_count * sizeof(uint32_t));
@@ -180,6 +183,20 @@ void build_dense_table(size_t dense_state_limit, KeywordAutomaton* a) {
 
 uint32_t next_node(const KeywordAutomaton& a, uint32_t node, uint32_t byte_class) {
   for (;;) {
+    if (node == 0) return a.root_next[byte_class];
+    uint32_t v = child(a, node, byte_class);
+    if (v != kNoNode) return v;
+    node = a.fail[node];
+  }
+}
+
+uint32_t next_node_by_rows(const KeywordAutomaton& a, uint32_t node, uint32_t byte_class) {
+  for (;;) {
+    if (node < a.dense_rows) {
+      uint32_t entry = a.dense[(static_cast<size_t>(node) << a.row_shift) + byte_class];
+      uint32_t value = entry & kEntryValueMask;
+      return entry & kBeyondDenseFlag ? value : value >> a.row_shift;
+    }
     if (node == 0) return a.root_next[byte_class];
     uint32_t v = child(a, node, byte_class);
     if (v != kNoNode) return v;

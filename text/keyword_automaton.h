@@ -6,10 +6,14 @@
 // number and the rows of shallow nodes lie together. Bytes that occur in no
 // keyword share byte class 0, which always leads back to the root.
 //
-// When nodes * row width fits the dense limit, the full transition table is
-// built: entry (row of node) + class holds the row of the next node, with
-// kOutputFlag set when a keyword ends there or on its failure chain.
-// Otherwise the matcher follows the trie edges and the failure links.
+// The dense transition table has a row for each of the first dense_rows
+// nodes, as many as the dense limit allows: entry (row of node) + class holds
+// the row of the next node, with kOutputFlag set when a keyword ends there or
+// on its failure chain. When the limit leaves out the deeper nodes, an entry
+// leading to one of them holds its node number with kBeyondDenseFlag, and from
+// there the matcher follows trie edges and failure links until they lead back
+// to a node with a row. Shallow nodes, where matching spends most of its
+// time, keep their rows either way.
 
 #ifndef KARVEL_TEXT_KEYWORD_AUTOMATON_H_
 #define KARVEL_TEXT_KEYWORD_AUTOMATON_H_
@@ -23,7 +27,9 @@ namespace karvel {
 class KeywordTable;
 
 inline constexpr uint32_t kNoNode = 0xFFFFFFFF;
-inline constexpr uint32_t kOutputFlag = 0x80000000;  // in dense table entries
+inline constexpr uint32_t kOutputFlag = 0x80000000;       // in dense table entries
+inline constexpr uint32_t kBeyondDenseFlag = 0x40000000;  // entry holds a node, not a row
+inline constexpr uint32_t kEntryValueMask = 0x3FFFFFFF;   // row offset or node
 
 struct KeywordAutomaton {
   uint8_t byte_class[256];               // class of each byte value; 0: in no keyword
@@ -44,17 +50,22 @@ struct KeywordAutomaton {
   std::vector<uint32_t> keyword_node;    // node of keyword k; kNoNode when k is empty
   std::vector<uint32_t> empty_keywords;  // indices of the empty keywords, ascending
   uint32_t row_shift = 0;                // dense rows are 1 << row_shift entries wide
-  std::vector<uint32_t> dense;           // dense transition table; empty when not built
+  uint32_t dense_rows = 0;               // nodes 0 .. dense_rows - 1 have a dense row
+  std::vector<uint32_t> dense;           // the dense rows, one after the other
 };
 
-// Builds the automaton of the keywords of `table`. The dense table is built
-// when it has at most `dense_state_limit` entries.
+// Builds the automaton of the keywords of `table`. The dense table gets at
+// most `dense_state_limit` entries.
 void build_keyword_automaton(const KeywordTable& table, size_t dense_state_limit,
                              KeywordAutomaton* automaton);
 
 // The node reached from `node` by a byte of class `byte_class`, following
-// failure links (the same node the dense table gives).
+// trie edges and failure links only.
 uint32_t next_node(const KeywordAutomaton& automaton, uint32_t node, uint32_t byte_class);
+
+// The same node, taking the dense row of the first node on the way that has
+// one.
+uint32_t next_node_by_rows(const KeywordAutomaton& automaton, uint32_t node, uint32_t byte_class);
 
 }  // namespace karvel
 

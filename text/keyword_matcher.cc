@@ -99,6 +99,7 @@ void KeywordMatcher::Impl::judge_chain(uint32_t node, size_t end) {
   }
 }
 
+// Every node has a dense row: one table look-up per byte.
 void KeywordMatcher::Impl::scan_dense() {
   const uint8_t* byte_class = automaton.byte_class;
   const uint32_t* table = automaton.dense.data();
@@ -111,10 +112,11 @@ void KeywordMatcher::Impl::scan_dense() {
   }
 }
 
+// The deeper nodes have no row: trie edges and failure links lead on.
 void KeywordMatcher::Impl::scan_linked() {
   uint32_t node = 0;
   for (size_t i = 0; i < length; i++) {
-    node = next_node(automaton, node, automaton.byte_class[line[i]]);
+    node = next_node_by_rows(automaton, node, automaton.byte_class[line[i]]);
     if (automaton.output[node] != kNoNode) judge_chain(node, i);
   }
 }
@@ -154,10 +156,10 @@ void KeywordMatcher::add_line(const char* folded, size_t length) {
   m.length = length;
   if (m.lines == 0 && !m.automaton.empty_keywords.empty()) m.judge_empty_keywords();
   m.lines++;
-  if (m.automaton.dense.empty()) {
-    m.scan_linked();
-  } else {
+  if (m.automaton.dense_rows == m.automaton.node_count) {
     m.scan_dense();
+  } else {
+    m.scan_linked();
   }
 }
 

@@ -149,13 +149,13 @@ TEST(KeywordMatcher, AgreesWithLiteralRuleOnRandomKeywordFiles) {
     close(fd);
     KeywordMatcher dense(table);
     KeywordMatcher linked(table, 1);
-    KeywordMatcher small(table, 64);
+    KeywordMatcher shallow_rows(table, 64);
     for (int b = 0; b < 12; b++) {
       CurrentBlock block = block_of(random_block(rng));
       uint32_t expected = literal_theme(table, block);
       ASSERT_EQ(matcher_theme(dense, block), expected) << "file " << file << " block " << b;
       ASSERT_EQ(matcher_theme(linked, block), expected) << "file " << file << " block " << b;
-      ASSERT_EQ(matcher_theme(small, block), expected) << "file " << file << " block " << b;
+      ASSERT_EQ(matcher_theme(shallow_rows, block), expected) << "file " << file << " block " << b;
       themed += expected != kNoTheme;
       blocks++;
     }
@@ -177,6 +177,7 @@ TEST(KeywordMatcher, AgreesWithLiteralRuleOnAFullTable) {
   }
   KeywordMatcher dense(table);
   KeywordMatcher linked(table, 1);
+  KeywordMatcher shallow_rows(table, 4096);
   int themed = 0;
   for (int b = 0; b < 150; b++) {
     // Lines built around keywords of the table, so that most of them hold
@@ -195,6 +196,7 @@ TEST(KeywordMatcher, AgreesWithLiteralRuleOnAFullTable) {
     uint32_t expected = literal_theme(table, block);
     ASSERT_EQ(matcher_theme(dense, block), expected) << "block " << b;
     ASSERT_EQ(matcher_theme(linked, block), expected) << "block " << b;
+    ASSERT_EQ(matcher_theme(shallow_rows, block), expected) << "block " << b;
     themed += expected != kNoTheme;
   }
   EXPECT_GT(themed, 100);
