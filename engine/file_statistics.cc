@@ -3,10 +3,17 @@
 
 #include "engine/file_statistics.h"
 
+#include <unistd.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <vector>
 
 #include "engine/program_configuration.h"
 #include "messages/messages.h"
@@ -16,44 +23,209 @@ namespace karvel {
 
 namespace {
 
+unsigned long ul(uint64_t v) { return static_cast<unsigned long>(v); }
+
 // Block numbers carry the written flag in bit 31, so a source can have at most
 // this many blocks.
 constexpr uint32_t kMaxBlocks = 0x7FFFFFFF;
 
+// Progress of the statistics pass: a line every 80000 line reads.
+constexpr uint64_t kProgressLines = 80000;
+
 std::atomic<time_t> start_time{0};
 
-unsigned long ul(uint64_t v) { return static_cast<unsigned long>(v); }
+}  // namespace
+
+namespace {
+
+// Counts line reads for the statistics pass. Whole lines of text without NUL
+// bytes are counted from their length alone; anything else is cut read by
+// read, exactly as the block reader cuts it.
+class StatisticsCounter {
+ public:
+  StatisticsCounter(FileStatistics& statistics, Messages& messages)
+      : s_(statistics), messages_(messages) {}
+
+  // Counts what it can of buffer[0, n): everything when `at_eof`, otherwise up
+  // to a point from which the rest is counted once more bytes follow. Returns
+  // the number of bytes counted.
+  // Returns false when the source has more blocks than block numbers allow.
+  bool count(const char* buffer, size_t n, bool at_eof, size_t* counted);
+
+ private:
+  size_t count_lines(const char* p, size_t pos, size_t n, bool* ok);
+  __attribute__((noinline, cold)) void show_progress(uint64_t lines, uint64_t* next_mark);
+
+  // `reads` line reads, the last of which ends the block when `ends_block`,
+  // the longest `longest` characters.
+  // Returns false when the source has more blocks than block numbers allow.
+  bool add_reads(uint64_t reads, bool ends_block, uint32_t longest) {
+    s_.file_lines += reads;
+    while (s_.file_lines >= next_mark_) {
+      messages_.show_message("%lu lines", ul(next_mark_));
+      next_mark_ += kProgressLines;
+    }
+    running_ += reads;
+    if (longest > s_.max_len_line) s_.max_len_line = longest;
+    if (!ends_block) return true;
+    if (running_ > s_.max_block_lines) s_.max_block_lines = static_cast<uint32_t>(running_);
+    running_ = 0;
+    if (s_.file_blocks == kMaxBlocks) return false;
+    ++s_.file_blocks;
+    return true;
+  }
+
+  FileStatistics& s_;
+  Messages& messages_;
+  uint64_t running_ = 0;                 // line reads of the block being counted
+  uint64_t next_mark_ = kProgressLines;  // next multiple of 80000 line reads
+};
+
+// The counters of the line loop, kept in registers while it runs.
+struct LineTally {
+  uint64_t lines;          // file_lines
+  uint64_t running;        // line reads of the block being counted
+  uint64_t next_mark;      // next multiple of 80000 line reads
+  uint32_t blocks;         // file_blocks
+  uint32_t longest_line;   // max_len_line
+  uint32_t longest_block;  // max_block_lines
+  bool too_many;           // more blocks than block numbers allow
+};
+
+// Counts the whole line of `chars` characters, its line feed included.
+// Returns true when a progress mark was passed.
+inline __attribute__((always_inline)) bool tally_line(LineTally& t, size_t chars) {
+  uint64_t reads = 1;
+  bool ends_block = chars == 1;
+  if (chars > kMaxReadChars) {
+    reads = (chars + kMaxReadChars - 1) / kMaxReadChars;
+    // The last read holds only the line feed: an empty read.
+    ends_block = chars - kMaxReadChars * (reads - 1) == 1;
+    chars = kMaxReadChars;
+  }
+  if (chars > t.longest_line) t.longest_line = static_cast<uint32_t>(chars);
+  t.lines += reads;
+  t.running += reads;
+  if (ends_block) {
+    if (t.running > t.longest_block) t.longest_block = static_cast<uint32_t>(t.running);
+    t.running = 0;
+    t.too_many |= t.blocks == kMaxBlocks;
+    ++t.blocks;
+  }
+  return t.lines >= t.next_mark;
+}
+
+// Counts the lines of p[pos, n) that end at a line feed; returns the offset
+// after the last of them. This loop runs once for every line of the source.
+size_t StatisticsCounter::count_lines(const char* p, size_t pos, size_t n, bool* ok) {
+  LineTally t = {s_.file_lines,   running_,           next_mark_, s_.file_blocks,
+                 s_.max_len_line, s_.max_block_lines, false};
+  size_t line_start = pos;
+  size_t i = pos;
+#if defined(__SSE2__)
+  // Sixty-four bytes at a time: a bit for every line feed.
+  const __m128i lf = _mm_set1_epi8('\n');
+  for (; i + 64 <= n; i += 64) {
+    uint64_t mask = 0;
+    for (int k = 0; k < 4; ++k) {
+      __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 16 * k));
+      uint64_t bits = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, lf)));
+      mask |= bits << (16 * k);
+    }
+    while (mask != 0) {
+      size_t f = i + static_cast<size_t>(__builtin_ctzll(mask));
+      mask &= mask - 1;
+      size_t chars = f - line_start + 1 - (f > line_start && p[f - 1] == '\r');
+      line_start = f + 1;
+      if (tally_line(t, chars)) show_progress(t.lines, &t.next_mark);
+    }
+  }
+#endif
+  for (; i < n; ++i) {
+    if (p[i] != '\n') continue;
+    size_t chars = i - line_start + 1 - (i > line_start && p[i - 1] == '\r');
+    line_start = i + 1;
+    if (tally_line(t, chars)) show_progress(t.lines, &t.next_mark);
+  }
+  s_.file_lines = t.lines;
+  running_ = t.running;
+  next_mark_ = t.next_mark;
+  s_.file_blocks = t.too_many ? kMaxBlocks : t.blocks;
+  s_.max_len_line = t.longest_line;
+  s_.max_block_lines = t.longest_block;
+  *ok = !t.too_many;
+  return line_start;
+}
+
+void StatisticsCounter::show_progress(uint64_t lines, uint64_t* next_mark) {
+  while (lines >= *next_mark) {
+    messages_.show_message("%lu lines", ul(*next_mark));
+    *next_mark += kProgressLines;
+  }
+}
+
+bool StatisticsCounter::count(const char* p, size_t n, bool at_eof, size_t* counted) {
+  bool ok = true;
+  size_t pos = 0;
+  if (memchr(p, '\0', n) == nullptr) {
+    pos = count_lines(p, 0, n, &ok);
+    size_t rest = n - pos;
+    if (!ok || rest == 0) {
+      // Nothing left over.
+    } else if (at_eof) {
+      // A last line without a line feed: full reads and one shorter.
+      uint64_t reads = (rest + kMaxReadChars - 1) / kMaxReadChars;
+      ok = add_reads(reads, false, static_cast<uint32_t>(std::min(rest, kMaxReadChars)));
+      pos = n;
+    } else if (rest > kMaxReadChars) {
+      // Part of a long line: whole reads of 99 characters, leaving its last
+      // byte, which may be a CR that goes with the next line feed.
+      uint64_t reads = (rest - 1) / kMaxReadChars;
+      ok = add_reads(reads, false, kMaxReadChars);
+      pos += reads * kMaxReadChars;
+    }
+  } else {
+    while (ok && pos < n && (at_eof || n - pos >= kReadLookahead)) {
+      LineRead read = cut_line_read(p + pos, n - pos);
+      ok = add_reads(1, read.is_empty(), static_cast<uint32_t>(read.text_length()));
+      pos += read.raw_length;
+    }
+  }
+  *counted = pos;
+  return ok;
+}
 
 }  // namespace
 
 Status Get_File_Statistics(int fd, const std::string& file_name, FileStatistics& statistics,
-                           Messages& messages) {
+                           Messages& messages, size_t buffer_size) {
   messages.show_message("Get_File_Statistics...");
-  LineReader reader(fd, 0);
   statistics = FileStatistics();
-  uint32_t running = 0;  // line reads of the block being counted
-  LineRead read;
-  while (reader.next(&read)) {
-    if (++statistics.file_lines % 80000 == 0) {
-      messages.show_message("%lu lines", ul(statistics.file_lines));
+  StatisticsCounter counter(statistics, messages);
+  std::vector<char> buffer(std::max<size_t>(buffer_size, 2 * kReadLookahead));
+  uint64_t offset = 0;  // file offset of buffer[0]
+  size_t filled = 0;
+  bool at_eof = false;
+  while (!at_eof) {
+    ssize_t got = pread(fd, buffer.data() + filled, buffer.size() - filled,
+                        static_cast<off_t>(offset + filled));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      return Status::Error(
+          format_text("Can't read source file %s: %s", file_name.c_str(), strerror(errno)));
     }
-    ++running;
-    if (read.is_empty()) {
-      if (running > statistics.max_block_lines) statistics.max_block_lines = running;
-      if (statistics.file_blocks == kMaxBlocks) {
-        return Status::Error(format_text("Source file %s has too many blocks", file_name.c_str()));
-      }
-      ++statistics.file_blocks;
-      running = 0;
+    filled += static_cast<size_t>(got);
+    at_eof = got == 0;
+    if (!at_eof && filled < buffer.size()) continue;
+    size_t counted = 0;
+    if (!counter.count(buffer.data(), filled, at_eof, &counted)) {
+      return Status::Error(format_text("Source file %s has too many blocks", file_name.c_str()));
     }
-    uint32_t length = static_cast<uint32_t>(read.text_length());
-    if (length > statistics.max_len_line) statistics.max_len_line = length;
+    memmove(buffer.data(), buffer.data() + counted, filled - counted);
+    offset += counted;
+    filled -= counted;
   }
-  if (reader.error() != 0) {
-    return Status::Error(
-        format_text("Can't read source file %s: %s", file_name.c_str(), strerror(reader.error())));
-  }
-  statistics.file_bytes = reader.position();
+  statistics.file_bytes = offset + filled;
   messages.show_message("Done");
   return Status::OK();
 }
