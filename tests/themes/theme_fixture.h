@@ -1,0 +1,221 @@
+// A source file cut into blocks and indexed, for the theme pass tests, and
+// small literal versions of the theme passes to compare the program with.
+
+#ifndef KARVEL_TESTS_THEMES_THEME_FIXTURE_H_
+#define KARVEL_TESTS_THEMES_THEME_FIXTURE_H_
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "engine/file_statistics.h"
+#include "engine/output_file.h"
+#include "engine/source_file.h"
+#include "index/block_hash.h"
+#include "index/block_index.h"
+#include "messages/messages.h"
+#include "tests/support/test_support.h"
+#include "text/line_reader.h"
+#include "text/words.h"
+
+namespace karvel::testing {
+
+// The slot strings of the reads of `bytes`.
+inline std::vector<std::string> slot_strings(const std::string& bytes) {
+  std::vector<std::string> slots;
+  for_each_line_read(bytes.data(), bytes.size(), [&](const LineRead& read) {
+    char slot[kLineSlotSize];
+    read.copy_to_slot(slot);
+    slots.emplace_back(slot);
+  });
+  return slots;
+}
+
+// A source written to a folder and indexed as the block reader would: every
+// block ends with its first empty read.
+struct IndexedSource {
+  TempDir dir;
+  std::string text;
+  std::vector<std::string> block_bytes;         // by block number
+  std::vector<std::vector<std::string>> slots;  // by block number: slot strings of its reads
+  SourceFile source;
+  BlockIndex index;
+  ThemeBuckets buckets;
+  FileStatistics statistics;
+  RecordingView view;
+  Messages messages;
+  OutputFile protocol;
+
+  IndexedSource() {
+    messages.set_window(&view);
+    protocol.open(dir.file("protocol"), OutputFile::Mode::kCreate);
+    messages.set_protocol(&protocol);
+  }
+  ~IndexedSource() {
+    if (source.fd >= 0) close(source.fd);
+  }
+
+  // Writes `blocks` (each a whole block) one after another and gives block
+  // i the theme themes[i]. With `same_fingerprints` every block gets the
+  // same fingerprint, so that only the comparison of the texts tells them
+  // apart.
+  void build(const std::vector<std::string>& blocks, const std::vector<uint32_t>& themes,
+             bool same_fingerprints = false) {
+    text.clear();
+    for (const std::string& b : blocks) text += b;
+    write_file(dir.file("source"), text);
+    source.fd = open(dir.file("source").c_str(), O_RDONLY);
+    source.name = "source";
+    source.size = text.size();
+    // Cut the whole text into reads and blocks, as the block reader does.
+    std::vector<uint64_t> offsets{0};
+    std::vector<uint32_t> lines;
+    std::vector<uint64_t> hashes;
+    BlockHasher hasher;
+    uint32_t reads = 0;
+    uint64_t at = 0;
+    for_each_line_read(text.data(), text.size(), [&](const LineRead& read) {
+      char slot[kLineSlotSize];
+      size_t length = read.copy_to_slot(slot);
+      hasher.add_read(slot, length);
+      ++reads;
+      at += read.raw_length;
+      if (read.is_empty()) {
+        lines.push_back(reads);
+        hashes.push_back(same_fingerprints ? 7 : hasher.value());
+        offsets.push_back(at);
+        hasher.reset();
+        reads = 0;
+      }
+    });
+    uint32_t n = static_cast<uint32_t>(lines.size());
+    ASSERT_EQ(n, themes.size()) << "each block must end with an empty line";
+    Messages quiet;  // the index's own protocol lines are not under test
+    ASSERT_TRUE(index.create(n, quiet).ok());
+    block_bytes.clear();
+    slots.clear();
+    for (uint32_t i = 0; i < n; ++i) {
+      index.set_block(i, offsets[i], lines[i], themes[i], hashes[i]);
+      block_bytes.push_back(text.substr(offsets[i], offsets[i + 1] - offsets[i]));
+      slots.push_back(slot_strings(block_bytes.back()));
+    }
+    index.set_end_offset(offsets[n]);
+    buckets.build(index);
+    statistics.file_blocks = n;
+    statistics.theme_max_blocks = 0;
+    for (uint32_t t = 0; t < kThemeScanCount; ++t) {
+      statistics.theme_max_blocks =
+          std::max(statistics.theme_max_blocks, buckets.end(t) - buckets.begin(t));
+    }
+  }
+
+  std::vector<uint32_t> blocks_of_theme(uint32_t t) const {
+    return std::vector<uint32_t>(buckets.blocks() + buckets.begin(t),
+                                 buckets.blocks() + buckets.end(t));
+  }
+
+  std::string protocol_text() {
+    protocol.flush();
+    return read_file(dir.file("protocol"));
+  }
+};
+
+// The exchange sort as written: `order` holds elements, `length` their lengths.
+inline void literal_exchange_sort(const std::vector<uint32_t>& length,
+                                  std::vector<uint32_t>& order) {
+  for (size_t i = 0; i + 1 < order.size(); ++i) {
+    for (size_t j = i + 1; j < order.size(); ++j) {
+      if (length[order[j]] < length[order[i]]) std::swap(order[i], order[j]);
+    }
+  }
+}
+
+// The blocks of one theme in sorted order, as the literal passes see them.
+struct LiteralTheme {
+  std::vector<uint32_t> numbers;                // by position: block number
+  std::vector<std::vector<std::string>> lines;  // by position: slot strings
+  std::vector<int> alive;                       // by position
+};
+
+inline LiteralTheme literal_load_and_sort(const IndexedSource& s, uint32_t t) {
+  std::vector<uint32_t> blocks = s.blocks_of_theme(t);
+  std::vector<uint32_t> length, order;
+  for (uint32_t k = 0; k < blocks.size(); ++k) {
+    length.push_back(static_cast<uint32_t>(s.slots[blocks[k]].size()));
+    order.push_back(k);
+  }
+  literal_exchange_sort(length, order);
+  LiteralTheme theme;
+  for (uint32_t k : order) {
+    theme.numbers.push_back(blocks[k]);
+    theme.lines.push_back(s.slots[blocks[k]]);
+    theme.alive.push_back(1);
+  }
+  return theme;
+}
+
+// The equal-blocks pass as written: every alive block against every later
+// block of its length. Returns the deleted block numbers in order of deletion;
+// *fields gets the current-block field values.
+inline std::vector<uint32_t> literal_equal_pass(LiteralTheme& theme,
+                                                std::vector<std::string>* fields) {
+  std::vector<uint32_t> deleted;
+  size_t n = theme.numbers.size();
+  if (n == 0) return deleted;
+  fields->push_back("0");
+  for (size_t i = 0; i + 1 < n; ++i) {
+    if (!theme.alive[i]) continue;
+    if (i % 10 == 0) fields->push_back(std::to_string(i));
+    for (size_t j = i + 1; j < n; ++j) {
+      if (theme.lines[j].size() != theme.lines[i].size()) break;
+      if (theme.alive[j] && theme.lines[i] == theme.lines[j]) {
+        theme.alive[j] = 0;
+        deleted.push_back(theme.numbers[j]);
+      }
+    }
+  }
+  return deleted;
+}
+
+// The word list of a block as written: words of 3 or more characters, at
+// most 2000.
+inline std::vector<std::string> literal_word_list(const std::vector<std::string>& lines) {
+  std::vector<std::string> words;
+  WordSplitter splitter;
+  for (const std::string& line : lines) {
+    short started = 0;
+    char word[kLineSlotSize];
+    for (;;) {
+      splitter.next_word(line.c_str(), &started, word);
+      if (word[0] == '\0') break;
+      if (strlen(word) >= 3 && words.size() < 2000) words.push_back(word);
+    }
+  }
+  return words;
+}
+
+// blocks_similar as written, with find_whole_word over every line of q.
+inline int literal_blocks_similar(const std::vector<std::string>& words, uint32_t lp,
+                                  const std::vector<std::string>& q_lines, uint32_t length_ratio,
+                                  uint32_t similarity_ratio) {
+  uint32_t lq = static_cast<uint32_t>(q_lines.size());
+  if (lp * 100u < lq * length_ratio) return 0;
+  uint32_t found = 0;
+  for (const std::string& w : words) {
+    for (const std::string& line : q_lines) {
+      if (find_whole_word(line.c_str(), w.c_str())) {
+        ++found;
+        break;
+      }
+    }
+  }
+  return found * 100u >= static_cast<uint32_t>(words.size()) * similarity_ratio;
+}
+
+}  // namespace karvel::testing
+
+#endif  // KARVEL_TESTS_THEMES_THEME_FIXTURE_H_
