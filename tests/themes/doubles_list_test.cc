@@ -1,0 +1,67 @@
+// The doubles list: grouping of pairs, the group-start flag and a full list.
+
+#include "themes/doubles_list.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace karvel {
+namespace {
+
+std::vector<uint32_t> entries(const DoublesList& list) {
+  std::vector<uint32_t> all;
+  for (uint32_t k = 0; k < list.get_count(); ++k) all.push_back(list.get_entry(k));
+  return all;
+}
+
+TEST(DoublesList, PairsGroupAroundTheirLeftBlock) {
+  DoublesList list;
+  PairResult result;
+  ASSERT_TRUE(list.add_pair(10, 11, &result).ok());
+  EXPECT_EQ(result, PAIR_NEW_GROUP);
+  ASSERT_TRUE(list.add_pair(10, 12, &result).ok());
+  EXPECT_EQ(result, PAIR_SECOND_JOINED);
+  ASSERT_TRUE(list.add_pair(10, 13, &result).ok());
+  EXPECT_EQ(entries(list), (std::vector<uint32_t>{12, 13, 10 | kGroupStart, 11}));
+  // A left block joining a listed right block goes in front of it.
+  ASSERT_TRUE(list.add_pair(5, 11, &result).ok());
+  EXPECT_EQ(result, PAIR_FIRST_JOINED);
+  EXPECT_EQ(entries(list), (std::vector<uint32_t>{12, 13, 10 | kGroupStart, 5, 11}));
+  ASSERT_TRUE(list.add_pair(12, 11, &result).ok());
+  EXPECT_EQ(result, PAIR_BOTH_LISTED);
+  EXPECT_EQ(list.get_count(), 5u);
+  // A second group follows the first.
+  ASSERT_TRUE(list.add_pair(20, 21, &result).ok());
+  EXPECT_EQ(list.get_entry(5), 20 | kGroupStart);
+  EXPECT_EQ(list.contains(10), 1);
+  EXPECT_EQ(list.contains(10 | kGroupStart), 0);
+  uint32_t position = 0;
+  EXPECT_TRUE(list.find_position(20, &position).ok());
+  EXPECT_EQ(position, 5u);
+  Status missing = list.find_position(30, &position);
+  EXPECT_EQ(missing.text(), "Bad searching of the block");
+  EXPECT_FALSE(missing.plain());
+  list.clear();
+  EXPECT_EQ(list.get_count(), 0u);
+  EXPECT_EQ(list.contains(10), 0);
+}
+
+TEST(DoublesList, FullListRefusesAndKeepsItsEntries) {
+  DoublesList list;
+  for (uint32_t b = 0; b < kDoublesUsable - 1; ++b) ASSERT_TRUE(list.append(b, b == 0).ok());
+  // A new group needs two entries; the second one no longer fits.
+  PairResult result;
+  Status status = list.add_pair(5000, 5001, &result);
+  EXPECT_TRUE(status.plain());
+  EXPECT_EQ(status.text(), "LN: Not enough memory for doubles list. Recompile the source");
+  EXPECT_EQ(list.get_count(), kDoublesUsable);
+  EXPECT_TRUE(list.insert_at(6000, 0, 0).plain());
+  EXPECT_TRUE(list.append(6000, 0).plain());
+  EXPECT_EQ(list.get_count(), kDoublesUsable);
+  EXPECT_EQ(list.get_entry(0), kGroupStart);
+  EXPECT_EQ(list.get_entry(kDoublesUsable - 1), 5000u | kGroupStart);
+}
+
+}  // namespace
+}  // namespace karvel

@@ -1,0 +1,271 @@
+// The similar-blocks pass on random themes against the pass as written:
+// word lists split with the word splitter, whole words found with
+// find_whole_word over every line, the doubles list kept as a plain vector.
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "engine/program_configuration.h"
+#include "tests/themes/theme_fixture.h"
+#include "themes/theme_workspace.h"
+
+namespace karvel {
+namespace {
+
+using testing::IndexedSource;
+using testing::LiteralTheme;
+
+struct LiteralSwitches {
+  int check_similarity = 1;
+  int always_yes = 0;
+  int group_mode = 1;
+  uint32_t length_ratio = 60;
+  uint32_t similarity_ratio = 50;
+};
+
+// What the pass as written does to one theme.
+struct LiteralPass {
+  const IndexedSource& s;
+  LiteralTheme& theme;
+  LiteralSwitches& switches;
+  const std::string& keys;
+  size_t& next_key;
+  std::vector<std::string> lines;                   // output list
+  std::vector<std::string> protocol;                // protocol lines
+  std::string doubles;                              // bytes written to the doubles file
+  std::vector<std::pair<int, std::string>> fields;  // dialog fields set
+  std::vector<uint32_t> written;                    // blocks given their written flag
+  uint32_t found = 0;
+  uint32_t& total;  // similar blocks of the run so far
+
+  void show(const std::string& text) { lines.push_back(text.substr(0, 79)); }
+
+  void show_block(size_t p) {
+    for (size_t i = 0; i < theme.lines[p].size() && i < 9; ++i) show(theme.lines[p][i]);
+    show(std::string(68, '-'));
+  }
+
+  int ask(size_t p, size_t q) {
+    if (switches.always_yes) return 2;
+    show("===== Similarity test=====");
+    show_block(p);
+    show_block(q);
+    show("Do the blocks seem equal? (1-del_1, Y=2-del_2, N, Q, A)");
+    int key = 'N';
+    while (next_key < keys.size()) {
+      char c = keys[next_key++];
+      if (std::string("YyNnAaQq12GgBb").find(c) != std::string::npos) {
+        key = c;
+        break;
+      }
+    }
+    switch (key) {
+      case '1':
+        return 1;
+      case '2':
+      case 'Y':
+      case 'y':
+        return 2;
+      case 'A':
+      case 'a':
+        switches.always_yes = 1;
+        return 2;
+      case 'G':
+      case 'g':
+        switches.group_mode = 1;
+        switches.always_yes = 1;
+        return 3;
+      case 'B':
+      case 'b':
+        return 3;
+      case 'Q':
+      case 'q':
+        switches.check_similarity = 0;
+        return 0;
+      default:
+        return 0;
+    }
+  }
+
+  void run() {
+    size_t n = theme.numbers.size();
+    if (n == 0 || n >= 500) return;
+    fields.emplace_back(kBlocksTotal, std::to_string(n));
+    if (!switches.check_similarity) return;
+    std::vector<uint32_t> list;  // block numbers; the group-start flag is not needed here
+    auto position_of = [&](uint32_t b) {
+      return static_cast<size_t>(std::find(list.begin(), list.end(), b) - list.begin());
+    };
+    for (size_t i = 0; i + 1 < n; ++i) {
+      if (i % 10 == 0) fields.emplace_back(kCurrentBlock, std::to_string(i));
+      if (!theme.alive[i]) continue;
+      std::vector<std::string> words = testing::literal_word_list(theme.lines[i]);
+      uint32_t lp = static_cast<uint32_t>(theme.lines[i].size());
+      for (size_t j = i + 1; j < n; ++j) {
+        if (!theme.alive[j] ||
+            !testing::literal_blocks_similar(words, lp, theme.lines[j], switches.length_ratio,
+                                             switches.similarity_ratio)) {
+          continue;
+        }
+        int choice = switches.group_mode ? 3 : ask(i, j);
+        uint32_t a = theme.numbers[i], b = theme.numbers[j];
+        if (choice == 1) {
+          theme.alive[i] = 0;
+          written.push_back(a);
+          ++found;
+        } else if (choice == 2) {
+          theme.alive[j] = 0;
+          written.push_back(b);
+          ++found;
+        } else if (choice == 3) {
+          bool has_a = position_of(a) < list.size(), has_b = position_of(b) < list.size();
+          if (!has_a && !has_b) {
+            list.push_back(a);
+            list.push_back(b);
+            theme.alive[j] = 0;
+            found += 2;
+          } else if (!has_a) {
+            list.insert(list.begin() + static_cast<long>(position_of(b)), a);
+            theme.alive[i] = 0;
+            ++found;
+          } else if (!has_b) {
+            list.insert(list.begin() + static_cast<long>(position_of(a)), b);
+            theme.alive[j] = 0;
+            ++found;
+          } else {
+            theme.alive[j] = 0;
+          }
+        }
+      }
+    }
+    if (found != 0) {
+      protocol.push_back(std::to_string(found) + " similar blocks found");
+      total += found;
+      fields.emplace_back(kSimilarFound, std::to_string(total));
+    }
+    for (uint32_t b : list) {
+      doubles += s.block_bytes[b];
+      written.push_back(b);
+    }
+  }
+};
+
+// A line of random words and delimiters; some words share beginnings or
+// differ only in letter case, some are shorter than 3 characters.
+std::string random_line(std::mt19937& random) {
+  static const char* const kWords[] = {"cat",  "Cat", "cats", "catalog", "dog",   "do", "house",
+                                       "tree", "x",   "ab",   "bird",    "cat's", "ba", "oak"};
+  static const char* const kGaps[] = {" ", ", ", ".", "-", "\t", "(", ") ", "\"", "'", ";"};
+  std::string line;
+  int words = 1 + static_cast<int>(random() % 6);
+  for (int w = 0; w < words; ++w) {
+    line += kWords[random() % 14];
+    line += kGaps[random() % 10];
+  }
+  if (random() % 20 == 0) line += std::string(90, 'z') + " cat";  // a read boundary inside words
+  if (line.size() % 99 == 0) line += "x";  // a lone line feed would end the block
+  return line + "\n";
+}
+
+std::string random_block(std::mt19937& random) {
+  std::string block;
+  int lines = 1 + static_cast<int>(random() % 5);
+  for (int l = 0; l < lines; ++l) block += random_line(random);
+  return block + "\n";
+}
+
+void compare_on_random_themes(uint32_t seed, int mode) {
+  std::mt19937 random(seed);
+  IndexedSource s;
+  const uint32_t themes = 300;
+  std::vector<std::string> blocks;
+  std::vector<uint32_t> theme_of;
+  std::vector<std::vector<std::string>> made(themes);
+  for (int i = 0; i < 4000; ++i) {
+    uint32_t t = random() % themes;
+    std::string block;
+    if (!made[t].empty() && random() % 3 == 0) {  // a near or exact duplicate
+      block = made[t][random() % made[t].size()];
+      if (random() % 2) block.insert(0, random_line(random));
+    } else {
+      block = random_block(random);
+    }
+    made[t].push_back(block);
+    blocks.push_back(block);
+    theme_of.push_back(t);
+  }
+  s.build(blocks, theme_of);
+  ThemeWorkspace workspace;
+  ASSERT_TRUE(workspace.create(s.statistics).ok());
+  OutputFile doubles;
+  ASSERT_TRUE(doubles.open(s.dir.file("doubles"), OutputFile::Mode::kAppend));
+
+  const uint32_t length_ratios[] = {0, 60, 100, 150, 0x40000001u};
+  const uint32_t similarity_ratios[] = {0, 50, 70, 100, 0x80000000u, 33};
+  ProgramConfiguration configuration;
+  LiteralSwitches switches;
+  switches.group_mode = mode == 0;
+  switches.always_yes = mode == 1;
+  configuration.set_group_mode(switches.group_mode);
+  configuration.set_always_yes(switches.always_yes);
+  std::string keys;
+  for (int k = 0; k < 3000; ++k)
+    keys += "YyNnNnNnNnNNNNAQq12GBbx"[random() % (mode == 2 ? 19 : 23)];
+  s.view.keys = keys;
+  size_t next_key = 0;
+  std::string expected_doubles;
+  std::vector<std::string> expected_protocol;
+  uint32_t saved = 0;
+  for (uint32_t t = 0; t < themes; ++t) {
+    switches.length_ratio = length_ratios[random() % 5];
+    switches.similarity_ratio = similarity_ratios[random() % 6];
+    configuration.set_length_ratio(static_cast<int32_t>(switches.length_ratio));
+    configuration.set_similarity_ratio(static_cast<int32_t>(switches.similarity_ratio));
+    LiteralTheme theme = testing::literal_load_and_sort(s, t);
+    std::vector<std::string> fields;
+    testing::literal_equal_pass(theme, &fields);
+    LiteralPass pass{s, theme, switches, keys, next_key, {}, {}, {}, {}, {}, 0, saved};
+    pass.run();
+
+    s.view.lines.clear();
+    ASSERT_TRUE(workspace.load_theme(s.source, s.index, s.buckets, t, s.messages).ok());
+    workspace.sort_by_length();
+    ASSERT_TRUE(workspace.delete_equal_blocks(s.source, s.index, s.statistics, s.messages).ok());
+    s.view.lines.clear();
+    s.view.field_history.clear();
+    ASSERT_TRUE(workspace
+                    .find_similar_blocks(s.source, doubles, s.index, configuration, s.statistics,
+                                         s.messages)
+                    .ok());
+    ASSERT_EQ(s.view.lines, pass.lines) << "theme " << t;
+    for (uint32_t b : pass.written) ASSERT_FALSE(s.index.is_unwritten(b)) << "theme " << t;
+    ASSERT_EQ(s.view.field_history, pass.fields) << "theme " << t;
+    ASSERT_EQ(s.statistics.saved_as_similar, saved) << "theme " << t;
+    ASSERT_EQ(s.view.next_key, next_key) << "theme " << t;
+    ASSERT_EQ(configuration.get_check_similarity(), switches.check_similarity);
+    ASSERT_EQ(configuration.get_always_yes(), switches.always_yes);
+    ASSERT_EQ(configuration.get_group_mode(), switches.group_mode);
+    expected_doubles += pass.doubles;
+    for (const std::string& line : pass.protocol) expected_protocol.push_back(line);
+    // A run that answered Q searches no further theme; start the next one
+    // afresh so that every theme is searched.
+    switches.check_similarity = 1;
+    configuration.set_check_similarity(1);
+  }
+  doubles.flush();
+  EXPECT_EQ(testing::read_file(s.dir.file("doubles")), expected_doubles);
+  EXPECT_EQ(testing::split_lines(s.protocol_text()), expected_protocol);
+  EXPECT_GT(saved, 0u);
+}
+
+TEST(SimilarBlocksRandom, GroupModeMatchesThePassAsWritten) { compare_on_random_themes(11, 0); }
+
+TEST(SimilarBlocksRandom, AlwaysYesMatchesThePassAsWritten) { compare_on_random_themes(12, 1); }
+
+TEST(SimilarBlocksRandom, AnswersMatchThePassAsWritten) { compare_on_random_themes(13, 2); }
+
+}  // namespace
+}  // namespace karvel
