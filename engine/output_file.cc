@@ -28,6 +28,7 @@ bool OutputFile::open(const std::string& name, Mode mode) {
     error_ = errno;
     return false;
   }
+  error_ = 0;
   fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
   buffer_.reserve(kBufferSize);
   return true;

@@ -154,6 +154,7 @@ Status RunFiles::open_output(int which, const std::string& name) {
   }
   own_[which] = std::make_unique<OutputFile>();
   if (!own_[which]->open(name, OutputFile::Mode::kAppend)) {
+    own_[which].reset();  // nothing was opened, so nothing is to be flushed or closed
     return Status::Error(format_text("Can't open %s file %s", kOutputRoles[which], name.c_str()));
   }
   stream_[which] = own_[which].get();

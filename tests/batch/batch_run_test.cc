@@ -113,7 +113,7 @@ TEST_F(BatchRunTest, DebugRunListsKeywordsAndEndsWithTheReport) {
       "    1 blocks no_themes in source",
       "=== Themes info: ===",
       "1 blocks, 2 lines, 13 bytes",
-      "max_len_line=13, max_block=2 lines, 13 bytes",
+      "max_len_line=13, max_block=2 lines, 14 bytes",
       "Summary size of deleted equal blocks=0",
   };
   std::vector<std::string> list = split_lines(out_);
