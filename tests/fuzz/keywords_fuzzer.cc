@@ -1,0 +1,96 @@
+// Fuzz target: the keywords loader and the keyword matcher.
+//
+// The keywords part of the input is loaded as a keywords file (both passes,
+// the debug listing to a protocol on /dev/null); the source part, cut into
+// line reads, forms one block. The block's theme from the automaton must be
+// that of the first keyword, in table order, that keyword_in_block accepts,
+// and the automaton with and without its full transition table must agree.
+
+#include <unistd.h>
+
+#include <string>
+
+#include "engine/output_file.h"
+#include "fuzz_input.h"
+#include "index/current_block.h"
+#include "messages/messages.h"
+#include "text/fold.h"
+#include "text/keyword_matcher.h"
+#include "text/keyword_table.h"
+#include "text/line_reader.h"
+
+using namespace karvel;
+
+namespace {
+
+constexpr uint32_t kBlockReads = 300;
+
+// The theme the straightforward way: each keyword in table order.
+uint32_t theme_by_keyword_loop(const KeywordTable& table, const CurrentBlock& block,
+                               Messages& messages) {
+  for (uint32_t k = 0; k < table.get_keyword_count(); ++k) {
+    if (keyword_in_block(block, table.get_keyword(k), table.get_search_type(k), messages) != 0) {
+      return table.get_keyword_theme(k);
+    }
+  }
+  return kNoTheme;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static bool ready = [] {
+    build_fold_table();
+    return true;
+  }();
+  (void)ready;
+  fuzz::SplitInput input = fuzz::split_input(data, size);
+
+  Messages messages;
+  OutputFile protocol;
+  if (protocol.open("/dev/null", OutputFile::Mode::kCreate)) messages.set_protocol(&protocol);
+
+  int fd = fuzz::memory_file(input.keywords);
+  if (fd < 0) return 0;
+  KeywordTable table;
+  bool reached_end = false;
+  Status status = table.load_keywords(fd, "#kwd", messages, &reached_end);
+  close(fd);
+  if (!status.ok()) fuzz::fail("a keywords file in memory could not be loaded: " + status.text());
+  if (table.get_keyword_count() > kMaxKeywords) fuzz::fail("more keywords than the limit");
+  for (uint32_t k = 0; k < table.get_keyword_count(); ++k) {
+    if (table.get_search_type(k) > SEARCH_WORD_END) fuzz::fail("a keyword with an unknown type");
+  }
+  table.log_keywords_information(messages);
+
+  // One block: the reads of the source part, up to its first empty read.
+  CurrentBlock block;
+  if (!block.create(kBlockReads).ok()) return 0;
+  KeywordMatcher matcher(table);
+  KeywordMatcher sparse_matcher(table, 0);
+  matcher.start_block();
+  sparse_matcher.start_block();
+  bool block_ended = false;
+  for_each_line_read(input.source.data(), input.source.size(), [&](const LineRead& read) {
+    if (block_ended || block.get_line_count() == kBlockReads) return;
+    char slot[kLineSlotSize];
+    size_t length = read.copy_to_slot(slot);
+    if (!block.append_line(slot).ok()) fuzz::fail("append_line failed below the capacity");
+    fold_line(slot);
+    if (!matcher.decided()) matcher.add_line(slot, length);
+    sparse_matcher.add_line(slot, length);
+    block_ended = read.is_empty();
+  });
+
+  uint32_t expected = theme_by_keyword_loop(table, block, messages);
+  if (matcher.block_theme() != expected) {
+    fuzz::fail("automaton theme " + std::to_string(matcher.block_theme()) +
+               ", keyword loop theme " + std::to_string(expected));
+  }
+  if (sparse_matcher.block_theme() != expected) {
+    fuzz::fail("automaton without its table: theme " +
+               std::to_string(sparse_matcher.block_theme()) + ", keyword loop theme " +
+               std::to_string(expected));
+  }
+  return 0;
+}

@@ -1,0 +1,74 @@
+// The conservation check: after a run with the default switches (Rst=Dst,
+// Sort Blocks and the similarity search on, outputs empty before the run),
+// every block of the source, and the tail after its last block, must be
+// accounted for. A block is written once to one output file, or it was
+// deleted as equal to a block of its kind that was written. Nothing else may
+// appear in the outputs.
+//
+// The check carries its own block splitter, kept small and independent of
+// the program's reader, so that a fault in the reader cannot hide itself.
+
+#ifndef KARVEL_TESTS_HARDENING_CONSERVATION_H_
+#define KARVEL_TESTS_HARDENING_CONSERVATION_H_
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace karvel::hardening {
+
+// A file cut into blocks: each block is a run of line reads ending with an
+// empty read; the reads after the last empty read are the tail.
+struct SplitText {
+  std::vector<std::string> blocks;  // the bytes of each block, in file order
+  std::string tail;                 // the bytes after the last block
+};
+
+// Cuts `bytes` into line reads and blocks. A read takes at most 99
+// characters, or fewer through a line feed; a CR immediately followed by LF
+// counts as one character (the LF) and stays in the bytes. A read is empty
+// when its first character is LF or NUL, or when it is exactly CR LF.
+SplitText split_blocks(const std::string& bytes);
+
+// The line reads of `bytes`, by the same rule: the offset just after each
+// read, and whether the read is empty.
+struct ReadEnd {
+  size_t end;
+  bool empty;
+};
+std::vector<ReadEnd> line_reads(const std::string& bytes);
+
+// What makes two blocks "equal" for the equal-blocks pass: the same number of
+// reads, and the same text in each read (the CR of a CR LF dropped, the text
+// cut at its first NUL). Blocks with the same key are equal.
+std::string equality_key(const std::string& block);
+
+// Cuts an output file into source blocks. Returns false when `output` is not
+// a concatenation of blocks from `candidates` (distinct byte strings); then
+// *failed_at is the first offset from which no cut works. Otherwise *picked
+// holds the index in `candidates` of each block of the output, in order.
+bool cut_into_blocks(const std::string& output, const std::vector<std::string>& candidates,
+                     std::vector<size_t>* picked, size_t* failed_at);
+
+struct ConservationResult {
+  std::vector<std::string> problems;  // empty when everything is accounted for
+  size_t source_blocks = 0;
+  size_t written_blocks = 0;  // blocks found in the three outputs
+  bool ok() const { return problems.empty(); }
+  // All problems, one a line, for a test's failure message.
+  std::string describe() const;
+};
+
+// Checks the outputs of one run against its source (see the top of this
+// file). `dst`, `dbl` and `rst` are the whole contents of the destination,
+// doubles and rest files after the run.
+ConservationResult check_conservation(const std::string& source, const std::string& dst,
+                                      const std::string& dbl, const std::string& rst);
+
+// A short printable form of some bytes, for messages: escapes for control
+// bytes and bytes above 126, cut after `limit` bytes.
+std::string printable(const std::string& bytes, size_t limit = 60);
+
+}  // namespace karvel::hardening
+
+#endif  // KARVEL_TESTS_HARDENING_CONSERVATION_H_

@@ -1,0 +1,150 @@
+// Randomized runs: hundreds of seeded sources and keywords files, each run
+// whole and checked by the conservation check; and the bundled example. Every
+// run must complete, leave its inputs byte for byte as they were, and account
+// for every block of its source and for the tail after the last block.
+
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "conservation.h"
+#include "hardening_support.h"
+#include "random_corpus.h"
+#include "test_support.h"
+
+namespace karvel::hardening {
+namespace {
+
+using testing::read_file;
+using testing::RecordingView;
+using testing::TempDir;
+using testing::write_file;
+
+// One run over `source` and `keywords` in `dir` (outputs removed first).
+// Returns a description of what went wrong, or an empty string.
+std::string run_and_check(const TempDir& dir, const std::string& source,
+                          const std::string& keywords, bool rst_eq_dst, bool similar) {
+  RunNames names = RunNames::defaults_in(dir.path());
+  for (const std::string* output : {&names.dst, &names.dbl, &names.rst, &names.log}) {
+    unlink(output->c_str());
+  }
+  write_file(names.src, source);
+  write_file(names.kwd, keywords);
+  RunContext context;
+  RecordingView view;
+  int result =
+      context.run_processing(&view, 0, similar ? 1 : 0, 1, rst_eq_dst ? 1 : 0, names.src, names.dst,
+                             names.dbl, names.rst, names.kwd, names.log, 50, 60);
+  std::string problems;
+  if (result != 0) problems += "the run did not complete\n";
+  for (const std::string& error : error_lines(view.lines)) problems += error + "\n";
+  if (read_file(names.src) != source) problems += "the source file changed\n";
+  if (read_file(names.kwd) != keywords) problems += "the keywords file changed\n";
+  std::string dst = read_file(names.dst);
+  std::string rst = read_file(names.rst);
+  // With Rst=Dst off the themed blocks go to the destination and the rest
+  // (with the tail) to the rest file: together they hold what the rest file
+  // holds with it on.
+  ConservationResult conservation =
+      rst_eq_dst ? check_conservation(source, dst, read_file(names.dbl), rst)
+                 : check_conservation(source, "", read_file(names.dbl), dst + rst);
+  problems += conservation.describe();
+  return problems;
+}
+
+// Runs `count` seeds from `first`; reports the first few failing seeds with
+// their problems.
+template <typename Make>
+void run_seeds(uint64_t first, uint64_t count, Make make) {
+  TempDir dir;
+  int failures = 0;
+  for (uint64_t seed = first; seed < first + count && failures < 5; ++seed) {
+    Random random(seed);
+    std::string source, keywords;
+    bool rst_eq_dst = true, similar = true;
+    make(random, &source, &keywords, &rst_eq_dst, &similar);
+    std::string problems = run_and_check(dir, source, keywords, rst_eq_dst, similar);
+    if (!problems.empty()) {
+      ++failures;
+      ADD_FAILURE() << "seed " << seed << " (Rst=Dst " << rst_eq_dst << ", similar " << similar
+                    << "), source " << printable(source, 400) << ", keywords "
+                    << printable(keywords, 200) << ":\n"
+                    << problems;
+    }
+  }
+}
+
+TEST(RandomizedRuns, EveryBlockOfTextSourcesIsAccountedFor) {
+  run_seeds(1, 400, [](Random& random, std::string* source, std::string* keywords, bool*, bool*) {
+    std::vector<std::string> vocabulary = random_vocabulary(random);
+    *source = random_source(random, vocabulary);
+    *keywords = random_keywords(random, vocabulary);
+  });
+}
+
+TEST(RandomizedRuns, DestinationAndRestTogetherHoldEverythingWithRstDstOff) {
+  run_seeds(10001, 150,
+            [](Random& random, std::string* source, std::string* keywords, bool* rst_eq_dst,
+               bool* similar) {
+              std::vector<std::string> vocabulary = random_vocabulary(random);
+              *source = random_source(random, vocabulary);
+              *keywords = random_keywords(random, vocabulary);
+              *rst_eq_dst = false;
+              *similar = random.chance(50);
+            });
+}
+
+TEST(RandomizedRuns, BinarySourcesLoseNothing) {
+  // Random bytes, with line feeds, NULs and CRs made frequent so that blocks
+  // form; keywords of random bytes too.
+  run_seeds(20001, 150,
+            [](Random& random, std::string* source, std::string* keywords, bool*, bool*) {
+              const char common[] = {'\n', '\n', '\n', '\0', '\r', 'a', 'b', ' ', '\xFF', '\x80'};
+              size_t n = random.below(3000);
+              source->clear();
+              for (size_t i = 0; i < n; ++i) {
+                *source += random.chance(50) ? common[random.below(sizeof common)]
+                                             : static_cast<char>(random.below(256));
+              }
+              *keywords = random_bytes(random, random.below(200));
+              for (char& c : *keywords) {
+                if (random.chance(20)) c = '\n';
+              }
+            });
+}
+
+TEST(RandomizedRuns, TheBundledExampleLosesNothing) {
+  TempDir dir;
+  const std::string examples = KARVEL_EXAMPLES_DIR;
+  std::string source = read_file(examples + "/#src");
+  std::string keywords = read_file(examples + "/#kwd");
+  ASSERT_FALSE(source.empty());
+  ASSERT_FALSE(keywords.empty());
+  write_file(dir.file("#src"), source);
+  write_file(dir.file("#kwd"), keywords);
+
+  // The user's way: karvel-batch with its defaults in the folder.
+  BatchRun batch = run_batch_guarded(dir.path(), {});
+  ASSERT_EQ(batch.status, 0) << batch.out << batch.err;
+  EXPECT_TRUE(batch.errors().empty());
+  ConservationResult result =
+      check_conservation(source, read_file(dir.file("#dst")), read_file(dir.file("#dbl")),
+                         read_file(dir.file("#rst")));
+  EXPECT_TRUE(result.ok()) << result.describe();
+  EXPECT_EQ(result.source_blocks, 38u);
+  // Exact duplicates were deleted, so fewer blocks came out than went in.
+  EXPECT_LT(result.written_blocks, result.source_blocks);
+  EXPECT_FALSE(read_file(dir.file("#dbl")).empty());
+  EXPECT_EQ(read_file(dir.file("#src")), source);
+  EXPECT_EQ(read_file(dir.file("#kwd")), keywords);
+
+  // And in this process, with Rst=Dst on and off.
+  EXPECT_EQ(run_and_check(dir, source, keywords, true, true), "");
+  EXPECT_EQ(run_and_check(dir, source, keywords, false, true), "");
+}
+
+}  // namespace
+}  // namespace karvel::hardening
