@@ -177,6 +177,15 @@ void build_dense_table(size_t dense_state_limit, KeywordAutomaton* a) {
       row[a->edge_class[e]] = entry(a->edge_target[e]);
     }
   }
+  a->compact.clear();
+  if (rows == a->node_count && a->node_count < kCompactOutputFlag) {
+    a->compact.resize(a->dense.size());
+    for (size_t i = 0; i < a->dense.size(); i++) {
+      uint32_t e = a->dense[i];
+      uint32_t node = (e & kEntryValueMask) >> shift;
+      a->compact[i] = static_cast<uint16_t>(node | (e & kOutputFlag ? kCompactOutputFlag : 0));
+    }
+  }
 }
 
 }  // namespace

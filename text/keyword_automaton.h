@@ -14,6 +14,10 @@
 // there the matcher follows trie edges and failure links until they lead back
 // to a node with a row. Shallow nodes, where matching spends most of its
 // time, keep their rows either way.
+//
+// An automaton of fewer than 32768 nodes, all with rows, also gets the same
+// table with 16-bit entries (node number, kCompactOutputFlag): half the size,
+// so more of it stays in the processor's caches.
 
 #ifndef KARVEL_TEXT_KEYWORD_AUTOMATON_H_
 #define KARVEL_TEXT_KEYWORD_AUTOMATON_H_
@@ -30,6 +34,7 @@ inline constexpr uint32_t kNoNode = 0xFFFFFFFF;
 inline constexpr uint32_t kOutputFlag = 0x80000000;       // in dense table entries
 inline constexpr uint32_t kBeyondDenseFlag = 0x40000000;  // entry holds a node, not a row
 inline constexpr uint32_t kEntryValueMask = 0x3FFFFFFF;   // row offset or node
+inline constexpr uint16_t kCompactOutputFlag = 0x8000;    // in compact table entries
 
 struct KeywordAutomaton {
   uint8_t byte_class[256];               // class of each byte value; 0: in no keyword
@@ -52,6 +57,7 @@ struct KeywordAutomaton {
   uint32_t row_shift = 0;                // dense rows are 1 << row_shift entries wide
   uint32_t dense_rows = 0;               // nodes 0 .. dense_rows - 1 have a dense row
   std::vector<uint32_t> dense;           // the dense rows, one after the other
+  std::vector<uint16_t> compact;         // 16-bit twin of dense, when small enough
 };
 
 // Builds the automaton of the keywords of `table`. The dense table gets at

@@ -57,6 +57,7 @@ struct KeywordMatcher::Impl {
   void judge_chain(uint32_t node, size_t end);
   void judge_node(uint32_t node, size_t end);
   void scan_dense();
+  void scan_compact();
   void scan_linked();
   bool is_judged(uint32_t k) const {
     uint32_t node = automaton.keyword_node[k];
@@ -112,6 +113,19 @@ void KeywordMatcher::Impl::scan_dense() {
   }
 }
 
+// The same with 16-bit entries.
+void KeywordMatcher::Impl::scan_compact() {
+  const uint8_t* byte_class = automaton.byte_class;
+  const uint16_t* table = automaton.compact.data();
+  const uint32_t shift = automaton.row_shift;
+  uint32_t node = 0;
+  for (size_t i = 0; i < length; i++) {
+    uint32_t entry = table[(node << shift) + byte_class[line[i]]];
+    node = entry & ~uint32_t{kCompactOutputFlag};
+    if (entry & kCompactOutputFlag) judge_chain(node, i);
+  }
+}
+
 // The deeper nodes have no row: trie edges and failure links lead on.
 void KeywordMatcher::Impl::scan_linked() {
   uint32_t node = 0;
@@ -156,7 +170,9 @@ void KeywordMatcher::add_line(const char* folded, size_t length) {
   m.length = length;
   if (m.lines == 0 && !m.automaton.empty_keywords.empty()) m.judge_empty_keywords();
   m.lines++;
-  if (m.automaton.dense_rows == m.automaton.node_count) {
+  if (!m.automaton.compact.empty()) {
+    m.scan_compact();
+  } else if (m.automaton.dense_rows == m.automaton.node_count) {
     m.scan_dense();
   } else {
     m.scan_linked();
