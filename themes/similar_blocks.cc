@@ -33,7 +33,12 @@ void SimilarBlocks::release() {
   list_words_ = std::vector<uint32_t>();
   set_start_ = std::vector<uint32_t>();
   set_words_ = std::vector<uint32_t>();
+  seen_ = std::vector<uint32_t>();
+  holders_start_ = std::vector<uint32_t>();
+  holders_ = std::vector<uint32_t>();
+  cursor_ = std::vector<uint32_t>();
   marks_ = std::vector<uint16_t>();
+  found_ = std::vector<uint32_t>();
   count_ = 0;
 }
 
@@ -58,24 +63,51 @@ Status SimilarBlocks::prepare(const ThemeBlocks& theme, const SourceFile& source
   list_start_[n] = static_cast<uint32_t>(list_words_.size());
   // A word of a block that stands in no word list is never looked for, so
   // the word sets hold only words of the dictionary.
+  uint32_t words = dictionary_.size();
+  seen_.assign(words, 0);
   for (uint32_t p = 0; p < n; ++p) {
     set_start_[p] = static_cast<uint32_t>(set_words_.size());
     if (!theme.is_alive(p)) continue;
-    Status status = collect_block_words(source, index, theme.block_at(p), dictionary_, &set_words_);
+    Status status = collect_block_words(source, index, theme.block_at(p), dictionary_, p + 1,
+                                        &seen_, &set_words_);
     if (!status.ok()) return status;
   }
   set_start_[n] = static_cast<uint32_t>(set_words_.size());
-  marks_.assign(dictionary_.size(), 0);
+  // The word-to-blocks table, each word's positions in increasing order.
+  holders_start_.assign(words + 1, 0);
+  for (uint32_t w : set_words_) ++holders_start_[w + 1];
+  for (uint32_t w = 0; w < words; ++w) holders_start_[w + 1] += holders_start_[w];
+  cursor_.assign(holders_start_.begin(), holders_start_.end() - 1);
+  holders_.resize(set_words_.size());
+  for (uint32_t p = 0; p < n; ++p) {
+    for (uint32_t k = set_start_[p]; k < set_start_[p + 1]; ++k)
+      holders_[cursor_[set_words_[k]]++] = p;
+  }
+  cursor_.assign(holders_start_.begin(), holders_start_.end() - 1);
+  marks_.assign(words, 0);
+  found_.assign(n, 0);
   return Status::OK();
 }
 
 void SimilarBlocks::build_word_list(uint32_t p) {
   count_ = list_start_[p + 1] - list_start_[p];
   for (uint32_t k = list_start_[p]; k < list_start_[p + 1]; ++k) ++marks_[list_words_[k]];
+  for (uint32_t k = list_start_[p]; k < list_start_[p + 1]; ++k) {
+    uint32_t w = list_words_[k];
+    uint32_t times = marks_[w];
+    if (times == 0) continue;  // a repeat, already counted
+    marks_[w] = 0;
+    // Blocks at or before p are never right-hand blocks again.
+    uint32_t end = holders_start_[w + 1];
+    uint32_t c = cursor_[w];
+    while (c < end && holders_[c] <= p) ++c;
+    cursor_[w] = c;
+    for (; c < end; ++c) found_[holders_[c]] += times;
+  }
 }
 
-void SimilarBlocks::clear_word_list(uint32_t p) {
-  for (uint32_t k = list_start_[p]; k < list_start_[p + 1]; ++k) marks_[list_words_[k]] = 0;
+void SimilarBlocks::clear_word_list(uint32_t p, uint32_t n) {
+  for (uint32_t q = p + 1; q < n; ++q) found_[q] = 0;
   count_ = 0;
 }
 
@@ -85,17 +117,8 @@ int SimilarBlocks::blocks_similar(const ThemeBlocks& theme,
   uint32_t lp = theme.get_length(p);
   uint32_t lq = theme.get_length(q);
   if (lp * 100u < lq * configuration.get_length_ratio()) return 0;
-  // found * 100 never exceeds 200000, so it grows with found and the count
-  // can stop as soon as the share is reached.
-  uint32_t needed = count_ * configuration.get_similarity_ratio();
-  if (needed == 0) return 1;
-  if (count_ * 100u < needed) return 0;
-  uint32_t found = 0;
-  for (uint32_t k = set_start_[q]; k < set_start_[q + 1]; ++k) {
-    found += marks_[set_words_[k]];
-    if (found * 100u >= needed) return 1;
-  }
-  return 0;
+  // found_ never exceeds 2000, so found_ * 100 does not wrap.
+  return found_[q] * 100u >= count_ * configuration.get_similarity_ratio();
 }
 
 Status SimilarBlocks::show_block(const ThemeBlocks& theme, const SourceFile& source,
@@ -252,7 +275,7 @@ Status SimilarBlocks::find_similar_blocks(ThemeBlocks& theme, const SourceFile& 
                                              static_cast<unsigned long>(choice)));
         }
       }
-      clear_word_list(i);
+      clear_word_list(i, n);
     }
   }
 

@@ -9,8 +9,14 @@
 // words in some line of q,
 //   found * 100 >= count * similarity_ratio                (unsigned 32-bit).
 // A word occurs as a whole word in a line exactly when it is one of the
-// line's words, so `found` is counted on word numbers: every word of q's word
-// set adds the times it stands in p's word list (see word_list.h).
+// line's words, so `found` is counted on word numbers (see word_list.h): it
+// is the sum, over the distinct words of p's word list, of the times the word
+// stands in the list, for the words that are in q's word set.
+//
+// The counts of one left-hand block p against all later blocks are made at
+// once from a word-to-blocks table (for each word, the positions of the
+// blocks whose word set holds it), so a left-hand block costs the blocks
+// that share a word with it, not every later block.
 
 #ifndef KARVEL_THEMES_SIMILAR_BLOCKS_H_
 #define KARVEL_THEMES_SIMILAR_BLOCKS_H_
@@ -57,11 +63,13 @@ class SimilarBlocks {
   void release();
 
  private:
-  // The word lists and word sets of the alive blocks.
+  // The word lists and the word-to-blocks table of the alive blocks.
   Status prepare(const ThemeBlocks& theme, const SourceFile& source, const BlockIndex& index);
-  // Makes the word list of position p the current one.
+  // Makes the word list of position p the current one, and counts its words
+  // in every later block.
   void build_word_list(uint32_t p);
-  void clear_word_list(uint32_t p);
+  // Clears the counts of the blocks after p (of n) for the next left-hand block.
+  void clear_word_list(uint32_t p, uint32_t n);
   int blocks_similar(const ThemeBlocks& theme, const ProgramConfiguration& configuration,
                      uint32_t p, uint32_t q) const;
   Status ask_user_choice(const ThemeBlocks& theme, const SourceFile& source,
@@ -72,13 +80,18 @@ class SimilarBlocks {
 
   DoublesList doubles_list_;
   WordDictionary dictionary_;
-  WordList word_list_;                // scratch while the lists are made
-  std::vector<uint32_t> list_start_;  // by position: where its word list starts in list_words_
-  std::vector<uint32_t> list_words_;  // the word lists, position after position
-  std::vector<uint32_t> set_start_;   // by position: where its word set starts in set_words_
-  std::vector<uint32_t> set_words_;   // the word sets, position after position
-  std::vector<uint16_t> marks_;       // by word number: times it stands in the current word list
-  uint32_t count_ = 0;                // words in the current word list
+  WordList word_list_;                   // scratch while the lists are made
+  std::vector<uint32_t> list_start_;     // by position: where its word list starts in list_words_
+  std::vector<uint32_t> list_words_;     // the word lists, position after position
+  std::vector<uint32_t> set_start_;      // by position: where its word set starts in set_words_
+  std::vector<uint32_t> set_words_;      // the word sets, position after position
+  std::vector<uint32_t> seen_;           // by word number: position + 1 of the last set taking it
+  std::vector<uint32_t> holders_start_;  // by word number: where its blocks start in holders_
+  std::vector<uint32_t> holders_;        // positions of the blocks holding each word, increasing
+  std::vector<uint32_t> cursor_;         // by word number: first entry of holders_ not yet passed
+  std::vector<uint16_t> marks_;          // by word number: times it stands in the current word list
+  std::vector<uint32_t> found_;          // by position: words of the current list found there
+  uint32_t count_ = 0;                   // words in the current word list
 };
 
 }  // namespace karvel

@@ -77,57 +77,84 @@ uint32_t WordDictionary::find(const char* text, size_t length) const {
   return slots_[slot] == 0 ? kNoWord : slots_[slot] - 1;
 }
 
+namespace {
+
+// The words of one line read, as the word splitter hands them out: the
+// runs of characters between delimiters of the read's slot string.
+class LineWords {
+ public:
+  explicit LineWords(const LineRead& read) { read.copy_to_slot(slot_); }
+
+  // The next word; false once the line is exhausted.
+  bool next(const char** word, size_t* length) {
+    const bool* delimiter = delimiters().is;
+    while (slot_[position_] != '\0' && delimiter[static_cast<unsigned char>(slot_[position_])]) {
+      ++position_;
+    }
+    if (slot_[position_] == '\0') return false;
+    size_t start = position_;
+    while (!delimiter[static_cast<unsigned char>(slot_[position_])]) ++position_;
+    *word = slot_ + start;
+    *length = position_ - start;
+    return true;
+  }
+
+ private:
+  struct Table {
+    bool is[256];  // by unsigned byte value: is_delimiter, NUL included
+    Table() {
+      for (int c = 0; c < 256; ++c) is[c] = is_delimiter(c) != 0;
+    }
+  };
+  static const Table& delimiters() {
+    static const Table table;
+    return table;
+  }
+
+  char slot_[kLineSlotSize];
+  size_t position_ = 0;
+};
+
+}  // namespace
+
 Status build_word_list(const SourceFile& source, const BlockIndex& index, uint32_t b,
                        WordDictionary& dictionary, WordList* list) {
   list->count = 0;
   BlockReads reads;
   Status status = reads.open(source, index, b);
   if (!status.ok()) return status;
-  WordSplitter splitter;
-  char slot[kLineSlotSize];
-  char word[kLineSlotSize];
   LineRead read;
+  // Words past the list's room are dropped.
   while (list->count < kWordListCapacity && reads.next(&read)) {
-    read.copy_to_slot(slot);
-    short started = 0;
-    for (;;) {
-      splitter.next_word(slot, &started, word);
-      size_t length = strlen(word);
-      if (length == 0) break;
-      if (length < kMinWordLength) continue;
-      // Words past the list's room are dropped.
-      if (list->count == kWordListCapacity) break;
-      list->words[list->count++] = dictionary.intern(word, length);
+    LineWords words(read);
+    const char* word;
+    size_t length;
+    while (list->count < kWordListCapacity && words.next(&word, &length)) {
+      if (length >= kMinWordLength) list->words[list->count++] = dictionary.intern(word, length);
     }
   }
   return reads.status();
 }
 
 Status collect_block_words(const SourceFile& source, const BlockIndex& index, uint32_t b,
-                           const WordDictionary& dictionary, std::vector<uint32_t>* words) {
-  size_t first = words->size();
+                           const WordDictionary& dictionary, uint32_t stamp,
+                           std::vector<uint32_t>* seen, std::vector<uint32_t>* words) {
   BlockReads reads;
   Status status = reads.open(source, index, b);
   if (!status.ok()) return status;
-  WordSplitter splitter;
-  char slot[kLineSlotSize];
-  char word[kLineSlotSize];
   LineRead read;
   while (reads.next(&read)) {
-    read.copy_to_slot(slot);
-    short started = 0;
-    for (;;) {
-      splitter.next_word(slot, &started, word);
-      size_t length = strlen(word);
-      if (length == 0) break;
+    LineWords line_words(read);
+    const char* word;
+    size_t length;
+    while (line_words.next(&word, &length)) {
       if (length < kMinWordLength) continue;
       uint32_t number = dictionary.find(word, length);
-      if (number != kNoWord) words->push_back(number);
+      if (number == kNoWord || (*seen)[number] == stamp) continue;
+      (*seen)[number] = stamp;
+      words->push_back(number);
     }
   }
-  std::sort(words->begin() + static_cast<std::ptrdiff_t>(first), words->end());
-  words->erase(std::unique(words->begin() + static_cast<std::ptrdiff_t>(first), words->end()),
-               words->end());
   return reads.status();
 }
 

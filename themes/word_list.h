@@ -64,9 +64,13 @@ Status build_word_list(const SourceFile& source, const BlockIndex& index, uint32
                        WordDictionary& dictionary, WordList* list);
 
 // Appends to `words` the numbers of the block's words that `dictionary`
-// knows, each once, in increasing order.
+// knows, each once, in the order met. (*seen)[number] (sized to the
+// dictionary) tells whether a word was taken: words marked with `stamp` are
+// skipped, and taken words are marked with it, so a stamp new to `seen`
+// starts a fresh set.
 Status collect_block_words(const SourceFile& source, const BlockIndex& index, uint32_t b,
-                           const WordDictionary& dictionary, std::vector<uint32_t>* words);
+                           const WordDictionary& dictionary, uint32_t stamp,
+                           std::vector<uint32_t>* seen, std::vector<uint32_t>* words);
 
 }  // namespace karvel
 
