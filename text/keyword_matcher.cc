@@ -22,7 +22,7 @@ namespace {
 
 constexpr uint32_t kNoKeyword = 0xFFFFFFFF;
 
-// 1 when an occurrence with these surroundings passes the search type.
+// True when an occurrence with these surroundings passes the search type.
 bool passes(uint32_t search_type, bool starts_word, bool ends_word) {
   switch (search_type) {
     case SEARCH_ANYWHERE:
