@@ -109,6 +109,20 @@ TEST(EqualBlocks, BlocksOfMoreThan32767LinesKeepTheirTrueLength) {
   EXPECT_EQ(workspace.theme().real_numbers[2], 0u);
 }
 
+TEST(EqualBlocks, BlocksTooBigToHoldAreComparedWhileStreaming) {
+  IndexedSource s;
+  std::string body;
+  while (body.size() < (1 << 20) + 1000) body += "a line of the big block\n";
+  std::string crlf;
+  for (char c : body) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  // Equal to the first read by read, though not byte for byte; the last
+  // one differs in its last line only.
+  s.build({body + "end\n\n", crlf + "end\r\n\n", body + "End\n\n"}, {0, 0, 0});
+  ThemeWorkspace workspace;
+  ASSERT_TRUE(workspace.create(s.statistics).ok());
+  EXPECT_EQ(run_equal_pass(s, workspace, 0), (std::set<uint32_t>{1}));
+}
+
 // Random themes of blocks made from a few lines, so that equal blocks, equal
 // fingerprints and equal lengths are common.
 std::vector<std::string> random_blocks(std::mt19937& random, int count) {
@@ -132,10 +146,10 @@ std::vector<std::string> random_blocks(std::mt19937& random, int count) {
 
 void compare_with_literal_pass(bool same_fingerprints) {
   std::mt19937 random(same_fingerprints ? 99 : 4242);
-  for (int round = 0; round < 6; ++round) {
+  for (int round = 0; round < 3; ++round) {
     IndexedSource s;
     const uint32_t themes = 400;
-    int count = 6000;
+    int count = 4000;
     std::vector<uint32_t> theme_of;
     for (int i = 0; i < count; ++i) theme_of.push_back(random() % themes);
     s.build(random_blocks(random, count), theme_of, same_fingerprints);

@@ -134,6 +134,17 @@ TEST(SimilarBlocks, WordListKeepsItsFirst2000Words) {
   EXPECT_EQ(run.s.statistics.saved_as_similar, 0u);
 }
 
+TEST(SimilarBlocks, WordsDeepInABlockTooBigToHold) {
+  SimilarRun run;
+  std::string big;
+  while (big.size() < (1 << 20) + 1000) big += "xy zw\n";
+  run.build({"alpha beta\n\n", big + "beta, alpha\n\n"}, {0, 0});
+  run.configuration.set_length_ratio(0);
+  ASSERT_TRUE(run.run_theme(0).ok());
+  EXPECT_EQ(run.s.statistics.saved_as_similar, 2u);
+  EXPECT_EQ(run.doubles_text(), run.s.text);
+}
+
 TEST(SimilarBlocks, AnswersToTheQuestion) {
   SimilarRun run;
   std::string first = lines(11, "alpha beta gamma");
