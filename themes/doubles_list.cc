@@ -10,6 +10,13 @@ Status list_full() {
   return Status::Plain("LN: Not enough memory for doubles list. Recompile the source");
 }
 
+// Bit 31 of an entry is the group-start flag, so a block number must leave
+// it clear; a source of more than 2^31 blocks could otherwise have a block
+// taken for another.
+Status too_big(uint32_t b) {
+  return Status::Error(format_text("Block %u is beyond the doubles list", b));
+}
+
 }  // namespace
 
 int DoublesList::contains(uint32_t b) const {
@@ -31,12 +38,14 @@ Status DoublesList::find_position(uint32_t b, uint32_t* position) const {
 
 Status DoublesList::append(uint32_t b, int group_start) {
   if (count_ == kDoublesUsable) return list_full();
+  if (b > kBlockNumberMask) return too_big(b);
   entries_[count_++] = group_start == 1 ? (b | kGroupStart) : b;
   return Status::OK();
 }
 
 Status DoublesList::insert_at(uint32_t b, uint32_t position, int group_start) {
   if (count_ == kDoublesUsable) return list_full();
+  if (b > kBlockNumberMask) return too_big(b);
   if (position > count_) {
     return Status::Error("Shit, check the code, something impossible happened");
   }

@@ -42,6 +42,9 @@ TEST(DoublesList, PairsGroupAroundTheirLeftBlock) {
   Status missing = list.find_position(30, &position);
   EXPECT_EQ(missing.text(), "Bad searching of the block");
   EXPECT_FALSE(missing.plain());
+  // A block number reaching into the flag's bit cannot be listed.
+  EXPECT_FALSE(list.append(kGroupStart | 1, 0).ok());
+  EXPECT_EQ(list.contains(1), 0);
   list.clear();
   EXPECT_EQ(list.get_count(), 0u);
   EXPECT_EQ(list.contains(10), 0);
