@@ -10,8 +10,9 @@ namespace karvel {
 namespace {
 
 constexpr uint32_t kNone = UINT32_MAX;  // no position
-// Below this many elements the plain loops are as fast as the chains.
-constexpr uint32_t kPlainLoopLimit = 64;
+// Below this many elements the plain loops cost little whatever the lengths,
+// while chains can cost up to the number of distinct lengths per pass.
+constexpr uint32_t kPlainLoopLimit = 1024;
 
 uint32_t power_of_two_at_least(uint32_t n) {
   uint32_t p = 1;
