@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,6 +14,8 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+
+#include <gtest/gtest.h>
 
 #include "test_support.h"
 
@@ -57,6 +60,21 @@ bool drain(int fd_out, std::string* out, int fd_err, std::string* err,
   return true;
 }
 
+// The program to start: karvel-batch itself, or for "nobody" a copy in a
+// folder that everyone may enter (the build folder may be closed to it).
+const char* program(bool as_nobody) {
+  if (!as_nobody) return KARVEL_BATCH_PATH;
+  static testing::TempDir folder;
+  static const std::string path = [] {
+    chmod(folder.path().c_str(), 0755);
+    std::string copy = folder.file("karvel-batch");
+    testing::write_file(copy, testing::read_file(KARVEL_BATCH_PATH));
+    chmod(copy.c_str(), 0755);
+    return copy;
+  }();
+  return path.c_str();
+}
+
 }  // namespace
 
 RunNames RunNames::defaults_in(const std::string& dir) {
@@ -90,8 +108,9 @@ BatchRun run_batch_guarded(const std::string& dir, const std::vector<std::string
     close(out_pipe[1]);
     return run;
   }
+  const char* path = program(options.as_nobody);
   std::vector<char*> argv;
-  argv.push_back(const_cast<char*>(KARVEL_BATCH_PATH));
+  argv.push_back(const_cast<char*>(path));
   for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
 
@@ -102,9 +121,14 @@ BatchRun run_batch_guarded(const std::string& dir, const std::vector<std::string
     dup2(out_pipe[1], 1);
     dup2(err_pipe[1], 2);
     for (int fd : {null_fd, out_pipe[0], out_pipe[1], err_pipe[0], err_pipe[1]}) close(fd);
+    if (options.file_size_limit != 0) {
+      signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails instead
+      rlimit limit = {options.file_size_limit, options.file_size_limit};
+      if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(124);
+    }
     if (options.as_nobody && !become_nobody()) _exit(125);
     if (chdir(dir.c_str()) != 0) _exit(126);
-    execv(KARVEL_BATCH_PATH, argv.data());
+    execv(path, argv.data());
     _exit(127);
   }
   close(out_pipe[1]);
@@ -159,6 +183,21 @@ CheckedRun run_checked(const std::string& source, const std::string& keywords,
                          testing::read_file(dir.file("#kwd")) == keywords;
   run.conservation = check_conservation(source, run.dst, run.dbl, run.rst);
   return run;
+}
+
+bool has_line(const std::vector<std::string>& list, const std::string& line) {
+  for (const std::string& l : list) {
+    if (l == line) return true;
+  }
+  return false;
+}
+
+void expect_completed_and_conserved(const CheckedRun& run) {
+  EXPECT_FALSE(run.batch.timed_out);
+  EXPECT_EQ(run.batch.status, 0) << run.batch.out << run.batch.err;
+  EXPECT_TRUE(run.batch.errors().empty()) << run.batch.out;
+  EXPECT_TRUE(run.inputs_unchanged);
+  EXPECT_TRUE(run.conservation.ok()) << run.conservation.describe();
 }
 
 }  // namespace karvel::hardening

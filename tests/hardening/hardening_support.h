@@ -43,6 +43,9 @@ struct BatchRun {
 struct BatchOptions {
   int timeout_seconds = 60;  // then the program is killed and timed_out set
   bool as_nobody = false;    // run as uid and gid 65534
+  // When not 0, the largest file the program may write, as on a disk that
+  // fills up: writes past it fail with EFBIG.
+  uint64_t file_size_limit = 0;
 };
 
 // Runs karvel-batch in `dir` with `arguments`, standard input /dev/null.
@@ -69,6 +72,13 @@ struct CheckedRun {
 CheckedRun run_checked(const std::string& source, const std::string& keywords,
                        const std::vector<std::string>& extra_arguments = {},
                        int timeout_seconds = 120);
+
+// True when `list` holds `line` exactly.
+bool has_line(const std::vector<std::string>& list, const std::string& line);
+
+// The checks every completed run must pass: it ended in time with status 0
+// and no "Error: " line, its inputs are unchanged, and nothing is lost.
+void expect_completed_and_conserved(const CheckedRun& run);
 
 }  // namespace karvel::hardening
 
