@@ -57,7 +57,7 @@ class BadFiles : public ::testing::Test {
   TempDir dir_;
 };
 
-TEST_F(BadFiles, InputThatIsAFolder) {
+TEST_F(BadFiles, FolderInsteadOfAFile) {
   ASSERT_EQ(mkdir(dir_.file("folder").c_str(), 0755), 0);
   expect_refused(run({"src=folder"}), "Error: Can't open source file folder");
   // The source is opened before the outputs: none was created.
@@ -71,6 +71,9 @@ TEST_F(BadFiles, InputThatIsAFolder) {
   std::vector<std::string> protocol = split_lines(read_file(dir_.file("#log")));
   ASSERT_EQ(protocol.size(), 2u);
   EXPECT_EQ(protocol[0], "Error: Can't open keywords file folder");
+
+  // An output that is a folder cannot be opened either.
+  expect_refused(run({"rst=folder"}), "Error: Can't open rest file folder");
 }
 
 TEST_F(BadFiles, MissingInput) {
