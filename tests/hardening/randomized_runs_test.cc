@@ -25,8 +25,14 @@ using testing::write_file;
 
 // One run over `source` and `keywords` in `dir` (outputs removed first).
 // Returns a description of what went wrong, or an empty string.
+struct Switches {
+  bool rst_eq_dst = true;
+  bool similar = true;
+  uint32_t length_ratio = 50, similarity_ratio = 60;
+};
+
 std::string run_and_check(const TempDir& dir, const std::string& source,
-                          const std::string& keywords, bool rst_eq_dst, bool similar) {
+                          const std::string& keywords, const Switches& switches = {}) {
   RunNames names = RunNames::defaults_in(dir.path());
   for (const std::string* output : {&names.dst, &names.dbl, &names.rst, &names.log}) {
     unlink(output->c_str());
@@ -35,9 +41,9 @@ std::string run_and_check(const TempDir& dir, const std::string& source,
   write_file(names.kwd, keywords);
   RunContext context;
   RecordingView view;
-  int result =
-      context.run_processing(&view, 0, similar ? 1 : 0, 1, rst_eq_dst ? 1 : 0, names.src, names.dst,
-                             names.dbl, names.rst, names.kwd, names.log, 50, 60);
+  int result = context.run_processing(
+      &view, 0, switches.similar ? 1 : 0, 1, switches.rst_eq_dst ? 1 : 0, names.src, names.dst,
+      names.dbl, names.rst, names.kwd, names.log, switches.length_ratio, switches.similarity_ratio);
   std::string problems;
   if (result != 0) problems += "the run did not complete\n";
   for (const std::string& error : error_lines(view.lines)) problems += error + "\n";
@@ -49,8 +55,8 @@ std::string run_and_check(const TempDir& dir, const std::string& source,
   // (with the tail) to the rest file: together they hold what the rest file
   // holds with it on.
   ConservationResult conservation =
-      rst_eq_dst ? check_conservation(source, dst, read_file(names.dbl), rst)
-                 : check_conservation(source, "", read_file(names.dbl), dst + rst);
+      switches.rst_eq_dst ? check_conservation(source, dst, read_file(names.dbl), rst)
+                          : check_conservation(source, "", read_file(names.dbl), dst + rst);
   problems += conservation.describe();
   return problems;
 }
@@ -64,56 +70,57 @@ void run_seeds(uint64_t first, uint64_t count, Make make) {
   for (uint64_t seed = first; seed < first + count && failures < 5; ++seed) {
     Random random(seed);
     std::string source, keywords;
-    bool rst_eq_dst = true, similar = true;
-    make(random, &source, &keywords, &rst_eq_dst, &similar);
-    std::string problems = run_and_check(dir, source, keywords, rst_eq_dst, similar);
+    Switches switches;
+    make(random, &source, &keywords, &switches);
+    std::string problems = run_and_check(dir, source, keywords, switches);
     if (!problems.empty()) {
       ++failures;
-      ADD_FAILURE() << "seed " << seed << " (Rst=Dst " << rst_eq_dst << ", similar " << similar
-                    << "), source " << printable(source, 400) << ", keywords "
-                    << printable(keywords, 200) << ":\n"
+      ADD_FAILURE() << "seed " << seed << " (Rst=Dst " << switches.rst_eq_dst << ", similar "
+                    << switches.similar << ", ratios " << switches.length_ratio << " and "
+                    << switches.similarity_ratio << "), source " << printable(source, 400)
+                    << ", keywords " << printable(keywords, 200) << ":\n"
                     << problems;
     }
   }
 }
 
 TEST(RandomizedRuns, EveryBlockOfTextSourcesIsAccountedFor) {
-  run_seeds(1, 400, [](Random& random, std::string* source, std::string* keywords, bool*, bool*) {
+  run_seeds(1, 400, [](Random& random, std::string* source, std::string* keywords, Switches*) {
     std::vector<std::string> vocabulary = random_vocabulary(random);
     *source = random_source(random, vocabulary);
     *keywords = random_keywords(random, vocabulary);
   });
 }
 
-TEST(RandomizedRuns, DestinationAndRestTogetherHoldEverythingWithRstDstOff) {
+TEST(RandomizedRuns, DestinationAndRestTogetherHoldEverythingWithRstDstOffAndAnyRatios) {
   run_seeds(10001, 150,
-            [](Random& random, std::string* source, std::string* keywords, bool* rst_eq_dst,
-               bool* similar) {
+            [](Random& random, std::string* source, std::string* keywords, Switches* switches) {
               std::vector<std::string> vocabulary = random_vocabulary(random);
               *source = random_source(random, vocabulary);
               *keywords = random_keywords(random, vocabulary);
-              *rst_eq_dst = false;
-              *similar = random.chance(50);
+              switches->rst_eq_dst = false;
+              switches->similar = random.chance(80);
+              switches->length_ratio = 1 + random.below(99);
+              switches->similarity_ratio = 1 + random.below(99);
             });
 }
 
 TEST(RandomizedRuns, BinarySourcesLoseNothing) {
   // Random bytes, with line feeds, NULs and CRs made frequent so that blocks
   // form; keywords of random bytes too.
-  run_seeds(20001, 150,
-            [](Random& random, std::string* source, std::string* keywords, bool*, bool*) {
-              const char common[] = {'\n', '\n', '\n', '\0', '\r', 'a', 'b', ' ', '\xFF', '\x80'};
-              size_t n = random.below(3000);
-              source->clear();
-              for (size_t i = 0; i < n; ++i) {
-                *source += random.chance(50) ? common[random.below(sizeof common)]
-                                             : static_cast<char>(random.below(256));
-              }
-              *keywords = random_bytes(random, random.below(200));
-              for (char& c : *keywords) {
-                if (random.chance(20)) c = '\n';
-              }
-            });
+  run_seeds(20001, 150, [](Random& random, std::string* source, std::string* keywords, Switches*) {
+    const char common[] = {'\n', '\n', '\n', '\0', '\r', 'a', 'b', ' ', '\xFF', '\x80'};
+    size_t n = random.below(3000);
+    source->clear();
+    for (size_t i = 0; i < n; ++i) {
+      *source += random.chance(50) ? common[random.below(sizeof common)]
+                                   : static_cast<char>(random.below(256));
+    }
+    *keywords = random_bytes(random, random.below(200));
+    for (char& c : *keywords) {
+      if (random.chance(20)) c = '\n';
+    }
+  });
 }
 
 TEST(RandomizedRuns, TheBundledExampleLosesNothing) {
@@ -142,8 +149,10 @@ TEST(RandomizedRuns, TheBundledExampleLosesNothing) {
   EXPECT_EQ(read_file(dir.file("#kwd")), keywords);
 
   // And in this process, with Rst=Dst on and off.
-  EXPECT_EQ(run_and_check(dir, source, keywords, true, true), "");
-  EXPECT_EQ(run_and_check(dir, source, keywords, false, true), "");
+  EXPECT_EQ(run_and_check(dir, source, keywords), "");
+  Switches rst_dst_off;
+  rst_dst_off.rst_eq_dst = false;
+  EXPECT_EQ(run_and_check(dir, source, keywords, rst_dst_off), "");
 }
 
 }  // namespace
