@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <set>
 
 namespace karvel::hardening {
 
@@ -88,45 +89,135 @@ std::string equality_key(const std::string& block) {
   return key;
 }
 
-bool cut_into_blocks(const std::string& output, const std::vector<std::string>& candidates,
-                     std::vector<size_t>* picked, size_t* failed_at) {
-  // Candidates by their first byte.
-  std::vector<size_t> by_first_byte[256];
-  for (size_t c = 0; c < candidates.size(); ++c) {
-    if (!candidates[c].empty()) {
-      by_first_byte[static_cast<unsigned char>(candidates[c][0])].push_back(c);
+namespace {
+
+// Finds the source blocks that may stand at an offset of an output.
+class Cutter {
+ public:
+  explicit Cutter(const std::vector<std::string>& candidates) : candidates_(candidates) {
+    for (size_t c = 0; c < candidates.size(); ++c) {
+      if (candidates[c].empty()) continue;
+      by_first_byte_[static_cast<unsigned char>(candidates[c][0])].push_back(c);
+      index_of_.emplace(candidates[c], c);
     }
   }
-  // Every offset that a cut reaches, with the step that first reached it.
-  struct Step {
-    size_t from;
-    size_t candidate;
-  };
-  std::map<size_t, Step> reached;
-  reached.emplace(0, Step{0, 0});
-  for (auto it = reached.begin(); it != reached.end(); ++it) {
-    size_t pos = it->first;
-    if (pos == output.size()) break;
-    for (size_t c : by_first_byte[static_cast<unsigned char>(output[pos])]) {
-      const std::string& block = candidates[c];
+
+  // First the block that reading the output itself gives (through its first
+  // empty read), then every other that fits. Written in another order, a few
+  // blocks are read differently (one that ended the source in the middle of a
+  // read; a CR at the end of one and a LF at the start of the next): only
+  // there does a cut need the others.
+  std::vector<size_t> options_at(const std::string& output, size_t pos) const {
+    std::vector<size_t> options;
+    size_t end = pos;
+    while (end < output.size()) {
+      Read read = read_line(output, end);
+      end = read.end;
+      if (read.empty) break;
+    }
+    auto natural = index_of_.find(output.substr(pos, end - pos));
+    if (natural != index_of_.end()) options.push_back(natural->second);
+    for (size_t c : by_first_byte_[static_cast<unsigned char>(output[pos])]) {
+      const std::string& block = candidates_[c];
+      if (!options.empty() && c == options[0]) continue;
       if (block.size() <= output.size() - pos &&
           memcmp(output.data() + pos, block.data(), block.size()) == 0) {
-        reached.emplace(pos + block.size(), Step{pos, c});
+        options.push_back(c);
       }
     }
+    return options;
   }
-  auto last = reached.find(output.size());
-  if (last == reached.end()) {
-    *failed_at = reached.rbegin()->first;
-    return false;
+
+  size_t size_of(size_t c) const { return candidates_[c].size(); }
+
+ private:
+  const std::vector<std::string>& candidates_;
+  std::vector<size_t> by_first_byte_[256];
+  std::map<std::string, size_t> index_of_;
+};
+
+// One step of a depth-first cut: the offset, the blocks that may stand there
+// and the one in use (options[next - 1]).
+struct Frame {
+  size_t output;
+  size_t pos;
+  std::vector<size_t> options;
+  size_t next = 0;
+};
+
+constexpr size_t kSearchBudget = 1000000;  // blocks tried before giving up
+
+// Searches for a cut of all `outputs` into source blocks that uses no block
+// more often than the source holds it and writes at least one block of every
+// kind. Fills *written (times each candidate is used) when it finds one.
+bool find_sound_cut(const std::vector<const std::string*>& outputs, const Cutter& cutter,
+                    std::vector<size_t> remaining, const std::vector<size_t>& kind_of,
+                    size_t kind_count, std::vector<size_t>* written) {
+  std::vector<size_t> of_kind(kind_count, 0);
+  size_t kinds_written = 0;
+  written->assign(remaining.size(), 0);
+  auto frame_at = [&](size_t output, size_t pos) {
+    while (output < outputs.size() && pos == outputs[output]->size()) {
+      ++output;
+      pos = 0;
+    }
+    Frame frame{output, pos, {}};
+    if (output < outputs.size()) frame.options = cutter.options_at(*outputs[output], pos);
+    return frame;
+  };
+  auto take_back = [&](size_t c) {
+    ++remaining[c];
+    --(*written)[c];
+    if (--of_kind[kind_of[c]] == 0) --kinds_written;
+  };
+  std::vector<Frame> stack = {frame_at(0, 0)};
+  for (size_t tried = 0; tried < kSearchBudget && !stack.empty(); ++tried) {
+    Frame& top = stack.back();
+    if (top.output == outputs.size() && kinds_written == kind_count) return true;
+    if (top.next == top.options.size()) {
+      stack.pop_back();
+      if (!stack.empty()) take_back(stack.back().options[stack.back().next - 1]);
+      continue;
+    }
+    size_t c = top.options[top.next++];
+    if (remaining[c] == 0) continue;
+    --remaining[c];
+    ++(*written)[c];
+    if (of_kind[kind_of[c]]++ == 0) ++kinds_written;
+    size_t output = top.output, pos = top.pos + cutter.size_of(c);
+    stack.push_back(frame_at(output, pos));
   }
+  return false;
+}
+
+}  // namespace
+
+bool cut_into_blocks(const std::string& output, const std::vector<std::string>& candidates,
+                     std::vector<size_t>* picked, size_t* failed_at) {
+  Cutter cutter(candidates);
+  // Depth first, without counts; offsets from which no cut works are kept.
+  std::vector<Frame> stack;
+  std::set<size_t> dead;
+  *failed_at = 0;
+  if (!output.empty()) stack.push_back({0, 0, cutter.options_at(output, 0)});
+  while (!stack.empty() && stack.back().pos != output.size()) {
+    Frame& top = stack.back();
+    *failed_at = std::max(*failed_at, top.pos);
+    if (top.next == top.options.size()) {
+      dead.insert(top.pos);
+      stack.pop_back();
+      continue;
+    }
+    size_t to = top.pos + cutter.size_of(top.options[top.next++]);
+    if (dead.count(to) != 0) continue;
+    stack.push_back(
+        {0, to, to == output.size() ? std::vector<size_t>{} : cutter.options_at(output, to)});
+  }
+  if (!output.empty() && stack.empty()) return false;
   picked->clear();
-  for (size_t pos = output.size(); pos != 0;) {
-    const Step& step = reached.at(pos);
-    picked->push_back(step.candidate);
-    pos = step.from;
+  for (size_t f = 0; f + 1 < stack.size(); ++f) {
+    picked->push_back(stack[f].options[stack[f].next - 1]);
   }
-  std::reverse(picked->begin(), picked->end());
   return true;
 }
 
@@ -199,7 +290,23 @@ ConservationResult check_conservation(const std::string& source, const std::stri
     }
   }
 
-  std::vector<size_t> written(candidates.size(), 0);
+  // The kind of each candidate: equal blocks are of one kind.
+  std::vector<size_t> kind_of(candidates.size());
+  std::map<std::string, size_t> kinds;
+  for (size_t c = 0; c < candidates.size(); ++c) {
+    kind_of[c] = kinds.emplace(equality_key(candidates[c]), kinds.size()).first->second;
+  }
+  std::vector<size_t> written;
+  Cutter cutter(candidates);
+  if (find_sound_cut({&dst, &dbl, &rest_blocks}, cutter, in_source, kind_of, kinds.size(),
+                     &written)) {
+    for (size_t n : written) result.written_blocks += n;
+    return result;
+  }
+
+  // No sound cut: say what is wrong, output by output.
+  size_t problems_before = result.problems.size();
+  written.assign(candidates.size(), 0);
   const std::pair<const char*, const std::string*> outputs[] = {
       {"destination", &dst}, {"doubles", &dbl}, {"rest", &rest_blocks}};
   for (const auto& [name, bytes] : outputs) {
@@ -214,9 +321,8 @@ ConservationResult check_conservation(const std::string& source, const std::stri
     for (size_t c : picked) written[c] += 1;
     result.written_blocks += picked.size();
   }
-
-  std::map<std::string, size_t> written_of_kind;  // by equality key
-  std::map<std::string, size_t> first_of_kind;    // first candidate of the kind
+  std::vector<size_t> written_of_kind(kinds.size(), 0);
+  std::vector<size_t> first_of_kind(kinds.size(), candidates.size());
   for (size_t c = 0; c < candidates.size(); ++c) {
     if (written[c] > in_source[c]) {
       result.problems.push_back("source block " + std::to_string(first_number[c]) + " " +
@@ -224,16 +330,19 @@ ConservationResult check_conservation(const std::string& source, const std::stri
                                 std::to_string(written[c]) + " times but occurs " +
                                 std::to_string(in_source[c]) + " times in the source");
     }
-    std::string key = equality_key(candidates[c]);
-    written_of_kind[key] += written[c];
-    first_of_kind.emplace(key, c);
+    written_of_kind[kind_of[c]] += written[c];
+    first_of_kind[kind_of[c]] = std::min(first_of_kind[kind_of[c]], c);
   }
-  for (const auto& [key, count] : written_of_kind) {
-    if (count != 0) continue;
-    size_t c = first_of_kind.at(key);
+  for (size_t k = 0; k < kinds.size(); ++k) {
+    if (written_of_kind[k] != 0) continue;
+    size_t c = first_of_kind[k];
     result.problems.push_back("source block " + std::to_string(first_number[c]) + " " +
                               printable(candidates[c]) +
                               " is lost: neither it nor an equal block was written");
+  }
+  if (result.problems.size() == problems_before) {
+    result.problems.push_back(
+        "the outputs cannot be cut into source blocks that account for every block");
   }
   return result;
 }
