@@ -40,9 +40,10 @@ struct FileStatistics {
 // start, zeroing and then filling file_bytes, file_lines, file_blocks,
 // max_block_lines and max_len_line. Shows "Get_File_Statistics...", "%lu
 // lines" every 80000 line reads and "Done". A read error is an error.
-// `buffer_size` (at least 256) is the size of the reads from the file.
+// `buffer_size` (at least 256) is the size of the reads from the file; the
+// default keeps each read in the processor's cache while it is counted.
 Status Get_File_Statistics(int fd, const std::string& file_name, FileStatistics& statistics,
-                           Messages& messages, size_t buffer_size = 4 << 20);
+                           Messages& messages, size_t buffer_size = 256 << 10);
 
 // The ten "Set parameters:" lines, to the output list and the protocol.
 void print_parameters(const std::string& src_file_name, const std::string& dst_file_name,
