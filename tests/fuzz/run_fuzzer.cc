@@ -33,14 +33,28 @@ class QuietView : public RunView {
   std::string errors;
 };
 
+const char* const kFileNames[] = {"#src", "#kwd", "#dst", "#dbl", "#rst", "#log"};
+
+std::string& folder_path() {
+  static std::string path;
+  return path;
+}
+
+// Removes the folder of the runs when the fuzzer ends.
+void remove_folder() {
+  for (const char* name : kFileNames) unlink((folder_path() + "/" + name).c_str());
+  rmdir(folder_path().c_str());
+}
+
 std::string folder() {
-  static std::string path = [] {
+  if (folder_path().empty()) {
     std::string base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
     std::string pattern = base + "/karvel-fuzz-XXXXXX";
     if (mkdtemp(pattern.data()) == nullptr) fuzz::fail("no folder for the run");
-    return pattern;
-  }();
-  return path;
+    folder_path() = pattern;
+    atexit(remove_folder);
+  }
+  return folder_path();
 }
 
 void write_bytes(const std::string& path, const std::string& bytes) {

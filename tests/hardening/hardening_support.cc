@@ -37,13 +37,21 @@ bool drain(int fd_out, std::string* out, int fd_err, std::string* err,
   while (fd_out >= 0 || fd_err >= 0) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) return false;
+    if (left.count() <= 0) {
+      for (int fd : {fd_out, fd_err}) {
+        if (fd >= 0) close(fd);
+      }
+      return false;
+    }
     pollfd fds[2];
     int n = 0;
     if (fd_out >= 0) fds[n++] = {fd_out, POLLIN, 0};
     if (fd_err >= 0) fds[n++] = {fd_err, POLLIN, 0};
     int ready = poll(fds, static_cast<nfds_t>(n), static_cast<int>(left.count()));
-    if (ready < 0 && errno != EINTR) return false;
+    if (ready < 0 && errno != EINTR) {
+      deadline = std::chrono::steady_clock::now();  // give up at the next turn
+      continue;
+    }
     for (int i = 0; i < n && ready > 0; ++i) {
       if (fds[i].revents == 0) continue;
       char buffer[65536];
