@@ -150,6 +150,8 @@ TEST_F(RepeatedRuns, EveryRunStartsFromASoundState) {
     Outcome again = completed_run(context);
     ASSERT_EQ(again, fresh) << "after run " << 2 * pair << " (kind " << kind << ")";
   }
+  EXPECT_EQ(read_file(names_.src), kSource);
+  EXPECT_EQ(read_file(names_.kwd), kKeywords);
 }
 
 }  // namespace
