@@ -23,13 +23,16 @@ using testing::RecordingView;
 using testing::TempDir;
 using testing::write_file;
 
-// One run over `source` and `keywords` in `dir` (outputs removed first).
-// Returns a description of what went wrong, or an empty string.
 struct Switches {
   bool rst_eq_dst = true;
   bool similar = true;
   uint32_t length_ratio = 50, similarity_ratio = 60;
+  char default_answer = 'g';  // another answer makes the run ask for each pair
+  std::string keys;           // the user's answers, key by key
 };
+
+// One run over `source` and `keywords` in `dir` (outputs removed first).
+// Returns a description of what went wrong, or an empty string.
 
 std::string run_and_check(const TempDir& dir, const std::string& source,
                           const std::string& keywords, const Switches& switches = {}) {
@@ -40,7 +43,9 @@ std::string run_and_check(const TempDir& dir, const std::string& source,
   write_file(names.src, source);
   write_file(names.kwd, keywords);
   RunContext context;
+  context.set_default_answer(switches.default_answer);
   RecordingView view;
+  view.keys = switches.keys;
   int result = context.run_processing(
       &view, 0, switches.similar ? 1 : 0, 1, switches.rst_eq_dst ? 1 : 0, names.src, names.dst,
       names.dbl, names.rst, names.kwd, names.log, switches.length_ratio, switches.similarity_ratio);
@@ -102,6 +107,25 @@ TEST(RandomizedRuns, DestinationAndRestTogetherHoldEverythingWithRstDstOffAndAny
               switches->similar = random.chance(80);
               switches->length_ratio = 1 + random.below(99);
               switches->similarity_ratio = 1 + random.below(99);
+            });
+}
+
+TEST(RandomizedRuns, AnswersThatKeepBothBlocksLoseNothing) {
+  // The run asks about every similar pair; the user answers N (keep both),
+  // B (group them), G (group this and all later pairs) or Q (stop asking),
+  // with other keys in between, which are skipped; when the keys run out the
+  // answer is N.
+  run_seeds(30001, 150,
+            [](Random& random, std::string* source, std::string* keywords, Switches* switches) {
+              std::vector<std::string> vocabulary = random_vocabulary(random);
+              *source = random_source(random, vocabulary);
+              *keywords = random_keywords(random, vocabulary);
+              switches->default_answer = 'x';
+              const char keys[] = "NnBbBbGgQqxZ\n ";
+              uint32_t count = random.below(40);
+              for (uint32_t k = 0; k < count; ++k) {
+                switches->keys += keys[random.below(sizeof keys - 1)];
+              }
             });
 }
 
