@@ -1,0 +1,89 @@
+// MainDialog: the features that take no part in a run — the context menu
+// with the About box, the one-second timer with the seconds counter and the
+// credits line, the Help text, and the application icon.
+
+#include <QContextMenuEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <cstdlib>
+
+#include "app/about_dialog.h"
+#include "app/dialog_layout.h"
+#include "app/dialog_texts.h"
+#include "app/main_dialog.h"
+#include "engine/file_statistics.h"
+
+namespace karvel::app {
+
+namespace {
+
+// Commands of the window menu besides the About box.
+constexpr int kMinimiseCommand = 0xF020;
+constexpr int kCloseCommand = 0xF060;
+
+// Which credits line comes next; the first change shows the first line.
+unsigned credit_index = 0;
+
+}  // namespace
+
+QIcon application_icon() {
+  QIcon icon;
+  icon.addFile(QStringLiteral(":/karvel/karvel.png"));
+  icon.addFile(QStringLiteral(":/karvel/karvel-16.png"));
+  return icon;
+}
+
+void MainDialog::build_system_menu() {
+  // Linux window managers give programs no window menu of their own, so the
+  // dialog's context menu stands in for it.
+  system_menu_ = new QMenu(this);
+  system_menu_->setObjectName(QStringLiteral("system_menu"));
+  const std::pair<const char*, int> commands[] = {
+      {"Mi&nimize", kMinimiseCommand},
+      {"&Close", kCloseCommand},
+  };
+  for (const auto& [text, command] : commands) {
+    system_menu_->addAction(QString::fromLatin1(text))->setData(command);
+  }
+  system_menu_->addSeparator();
+  system_menu_->addAction(QString::fromLatin1(kAboutMenuText))->setData(kAboutCommand);
+  connect(system_menu_, &QMenu::triggered, this,
+          [this](QAction* action) { system_command(action->data().toInt()); });
+}
+
+void MainDialog::contextMenuEvent(QContextMenuEvent* event) {
+  system_menu_->popup(event->globalPos());
+}
+
+void MainDialog::system_command(int command) {
+  if ((command & ~0xF) == kAboutCommand) {
+    show_about_box();
+  } else if (command == kMinimiseCommand) {
+    showMinimized();
+  } else if (command == kCloseCommand) {
+    stop_command();
+  }
+}
+
+void MainDialog::show_about_box() {
+  AboutDialog about(icon_, this);
+  about.exec();
+}
+
+void MainDialog::timer_tick() {
+  edit(kSecondsCounter)->setText(QString::number(static_cast<qint64>(elapsed_seconds())));
+  if (std::rand() % 20 == 0) {
+    const auto lines = credit_lines();
+    qobject_cast<QLabel*>(control(kCreditsLine))
+        ->setText(QString::fromLatin1(lines[credit_index % lines.size()]));
+    credit_index = (credit_index + 1) % lines.size();
+  }
+  update();
+}
+
+void MainDialog::show_help_text() {
+  for (const char* line : help_lines()) help_messages_.show_message("%s", line);
+}
+
+}  // namespace karvel::app

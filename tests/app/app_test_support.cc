@@ -1,0 +1,75 @@
+// Helpers for the dialog's tests.
+
+#include "app_test_support.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+
+#include "app/main_dialog.h"
+
+namespace karvel::app_testing {
+
+const char* const kSourceText =
+    "apple pie recipe\nwith sugar\n\n"
+    "pear tart\nwith cream\n\n"
+    "something else\n\n"
+    "apple pie recipe\nwith sugar\n\n"
+    "apple pie recipe\nwith brown sugar\n\n";
+const char* const kKeywordsText = "apple\npear\n";
+
+RunFolder::RunFolder() : previous_(QDir::currentPath()) {
+  write(QStringLiteral("#src"), kSourceText);
+  write(QStringLiteral("#kwd"), kKeywordsText);
+  QDir::setCurrent(dir_.path());
+}
+
+RunFolder::~RunFolder() { QDir::setCurrent(previous_); }
+
+QString RunFolder::path(const QString& name) const { return dir_.filePath(name); }
+
+bool RunFolder::exists(const QString& name) const { return QFile::exists(path(name)); }
+
+QByteArray RunFolder::read(const QString& name) const {
+  QFile file(path(name));
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  return file.readAll();
+}
+
+void RunFolder::write(const QString& name, const QByteArray& bytes) const {
+  QFile file(path(name));
+  if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) file.write(bytes);
+}
+
+QLineEdit* edit_of(app::MainDialog& dialog, int id) {
+  return qobject_cast<QLineEdit*>(dialog.control(id));
+}
+
+QPushButton* button_of(app::MainDialog& dialog, int id) {
+  return qobject_cast<QPushButton*>(dialog.control(id));
+}
+
+QCheckBox* box_of(app::MainDialog& dialog, int id) {
+  return qobject_cast<QCheckBox*>(dialog.control(id));
+}
+
+QString text_of(app::MainDialog& dialog, int id) {
+  QLineEdit* edit = edit_of(dialog, id);
+  return edit == nullptr ? QString() : edit->text();
+}
+
+QStringList output_lines(app::MainDialog& dialog) {
+  QStringList lines;
+  QListWidget* list = dialog.output_list();
+  for (int i = 0; i < list->count(); ++i) lines.append(list->item(i)->text());
+  return lines;
+}
+
+int count_of(const QStringList& lines, const QString& line) {
+  return static_cast<int>(lines.count(line));
+}
+
+}  // namespace karvel::app_testing

@@ -1,0 +1,349 @@
+// The main dialog on the GUI thread: its first display and layout, the check
+// boxes, numbered names, the Help text, Stop and the close button, browsing
+// for a file, the timer and the About box. Runs here are performed on the
+// GUI thread through start_runs; the worker's part is in worker_test.
+
+#include <QAction>
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <cstdlib>
+#include <functional>
+
+#include "app/dialog_layout.h"
+#include "app/dialog_texts.h"
+#include "app/main_dialog.h"
+#include "app_test_support.h"
+#include "engine/run_context.h"
+
+using karvel::RunContext;
+using karvel::app::DialogUnits;
+using karvel::app::MainDialog;
+using namespace karvel::app;
+using namespace karvel::app_testing;
+
+namespace {
+
+// Calls `act` with the modal dialog that the next exec() shows, again on
+// the following ticks for as long as that dialog stays open.
+void with_next_modal(std::function<void(QWidget*)> act) {
+  auto* poll = new QTimer;
+  QObject::connect(poll, &QTimer::timeout, [poll, act] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal == nullptr) return;
+    act(modal);
+    if (!modal->isVisible()) {
+      poll->stop();
+      poll->deleteLater();
+    }
+  });
+  poll->start(20);
+}
+
+}  // namespace
+
+class DialogTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void first_display_shows_the_template() {
+    RunContext context;
+    MainDialog dialog(context);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Karvel"));
+    for (int id :
+         {kStartButton,    kExitButton,  kSourceFile,    kDestFile,           kKeywordsFile,
+          kLogFile,        kRestFile,    kDoublesFile,   kBrowseSource,       kBrowseDest,
+          kBrowseKeywords, kBrowseLog,   kBrowseRest,    kBrowseDoubles,      kLenRate,
+          kSimRate,        kRstEqDstBox, kSortBlocksBox, kCheckSimilarityBox, kDebugInfoBox,
+          kHelpButton}) {
+      QVERIFY2(dialog.control(id)->isEnabled(), qPrintable(QString::number(id)));
+    }
+    for (int id : {kStopButton, kAutoNamesButton, kAutoNumber, kAutoBox}) {
+      QVERIFY2(!dialog.control(id)->isEnabled(), qPrintable(QString::number(id)));
+    }
+    const std::pair<int, const char*> texts[] = {
+        {kSourceFile, "#src"}, {kDestFile, "#dst"},     {kKeywordsFile, "#kwd"},
+        {kLogFile, "#log"},    {kRestFile, "#rst"},     {kDoublesFile, "#dbl"},
+        {kLenRate, "50"},      {kSimRate, "60"},        {kSimilarField, "0"},
+        {kAutoNumber, "0"},    {kThemeCurrent, ""},     {kThemesTotalField, ""},
+        {kBlockCurrent, ""},   {kBlocksTotalField, ""},
+    };
+    for (const auto& [id, text] : texts) QCOMPARE(text_of(dialog, id), QString::fromLatin1(text));
+    QVERIFY(box_of(dialog, kRstEqDstBox)->isChecked());
+    QVERIFY(box_of(dialog, kSortBlocksBox)->isChecked());
+    QVERIFY(box_of(dialog, kCheckSimilarityBox)->isChecked());
+    QVERIFY(!box_of(dialog, kDebugInfoBox)->isChecked());
+    QVERIFY(!box_of(dialog, kAutoBox)->isChecked());
+    QVERIFY(button_of(dialog, kStartButton)->isDefault());
+    QCOMPARE(dialog.output_list()->count(), 0);
+
+    // The window menu's stand-in ends with a separator and the About item.
+    const QList<QAction*> actions = dialog.system_menu()->actions();
+    QVERIFY(actions.size() >= 2);
+    QVERIFY(actions[actions.size() - 2]->isSeparator());
+    QCOMPARE(actions.last()->text(), QStringLiteral("&About Karvel..."));
+    QCOMPARE(actions.last()->data().toInt(), 16);
+  }
+
+  void layout_follows_the_template_in_dialog_units() {
+    RunContext context;
+    MainDialog dialog(context);
+    const DialogUnits units(dialog.font());
+    QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
+    QCOMPARE(dialog.size(), units.size(322, 271));
+    QCOMPARE(dialog.control(kSourceFile)->geometry(), units.rect(64, 28, 112, 14));
+    QCOMPARE(dialog.control(kOutputListControl)->geometry(), units.rect(29, 152, 264, 86));
+    QCOMPARE(dialog.control(kExitButton)->geometry(), units.rect(259, 249, 50, 14));
+    QCOMPARE(dialog.control(kSimilarField)->geometry(), units.rect(273, 53, 26, 14));
+    // Every control lies inside the dialog.
+    for (const ControlTemplate& t : main_dialog_template()) {
+      QVERIFY(dialog.rect().contains(dialog.control(t.id)->geometry()));
+    }
+  }
+
+  void tab_order_starts_with_start_exit_and_the_switches() {
+    RunContext context;
+    MainDialog dialog(context);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    QCOMPARE(QApplication::focusWidget(), dialog.control(kStartButton));
+    // Stop is disabled, so Tab goes from Exit to Rst=Dst.
+    const int expected[] = {kExitButton,   kRstEqDstBox, kSortBlocksBox, kCheckSimilarityBox,
+                            kDebugInfoBox, kLenRate,     kSimRate,       kSourceFile,
+                            kBrowseSource};
+    for (int id : expected) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      QCOMPARE(QApplication::focusWidget(), dialog.control(id));
+    }
+  }
+
+  void rate_fields_take_two_digits_only() {
+    RunContext context;
+    MainDialog dialog(context);
+    QLineEdit* rate = edit_of(dialog, kLenRate);
+    rate->clear();
+    QTest::keyClicks(rate, QStringLiteral("7x345"));
+    QCOMPARE(rate->text(), QStringLiteral("73"));
+  }
+
+  void numbered_names_fill_the_file_fields() {
+    RunContext context;
+    MainDialog dialog(context);
+    dialog.make_auto_names(7);
+    QCOMPARE(text_of(dialog, kSourceFile), QStringLiteral("#src.007"));
+    QCOMPARE(text_of(dialog, kDestFile), QStringLiteral("#dst.007"));
+    QCOMPARE(text_of(dialog, kKeywordsFile), QStringLiteral("#kwd.007"));
+    QCOMPARE(text_of(dialog, kLogFile), QStringLiteral("#log.007"));
+    QCOMPARE(text_of(dialog, kDoublesFile), QStringLiteral("#dbl.007"));
+    QCOMPARE(text_of(dialog, kRestFile), QStringLiteral("#rst.007"));
+    dialog.make_auto_names(1000);
+    QCOMPARE(text_of(dialog, kSourceFile), QStringLiteral("#src.1000"));
+    QCOMPARE(text_of(dialog, kRestFile), QStringLiteral("#rst.1000"));
+
+    // The AutoNames command takes its number from field 1043; a text that
+    // is not a number counts as 0.
+    edit_of(dialog, kAutoNumber)->setText(QStringLiteral("12"));
+    dialog.auto_names_command();
+    QCOMPARE(dialog.auto_number(), 12u);
+    QCOMPARE(text_of(dialog, kLogFile), QStringLiteral("#log.012"));
+    edit_of(dialog, kAutoNumber)->setText(QString());
+    dialog.auto_names_command();
+    QCOMPARE(dialog.auto_number(), 0u);
+    QCOMPARE(text_of(dialog, kDoublesFile), QStringLiteral("#dbl.000"));
+  }
+
+  void help_text_goes_to_the_list_and_shows_the_newest_line() {
+    RunContext context;
+    MainDialog dialog(context);
+    button_of(dialog, kHelpButton)->click();
+    const QStringList lines = output_lines(dialog);
+    QCOMPARE(lines.size(), 6);
+    QCOMPARE(lines.first(), QString(52, QLatin1Char('=')));
+    QVERIFY(lines[1].startsWith(QStringLiteral("Karvel ver. 5.0")));
+    QCOMPARE(lines[2], QStringLiteral("Contact authors in case of problems when using it."));
+    QCOMPARE(lines.last(), QStringLiteral("See karvel.txt file for more information"));
+    QCOMPARE(dialog.output_list()->currentRow(), 5);
+    button_of(dialog, kHelpButton)->click();
+    QCOMPARE(dialog.output_list()->count(), 12);
+    QCOMPARE(dialog.output_list()->currentRow(), 11);
+  }
+
+  void stop_escape_and_close_keep_the_dialog_open() {
+    RunContext context;
+    MainDialog dialog(context);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    QTest::keyClick(&dialog, Qt::Key_Escape);
+    QVERIFY(dialog.isVisible());
+    QVERIFY(!dialog.close());
+    QVERIFY(dialog.isVisible());
+    dialog.system_command(0xF060);
+    QVERIFY(dialog.isVisible());
+    // Nothing changed but the idle state of the controls.
+    QVERIFY(button_of(dialog, kStartButton)->isEnabled());
+    QVERIFY(!button_of(dialog, kStopButton)->isEnabled());
+    QCOMPARE(dialog.output_list()->count(), 0);
+    QVERIFY(!dialog.start_requested());
+    button_of(dialog, kExitButton)->click();
+    QVERIFY(!dialog.isVisible());
+  }
+
+  void enter_requests_a_start() {
+    RunContext context;
+    MainDialog dialog(context);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    QVERIFY(!dialog.start_requested());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QVERIFY(dialog.start_requested());
+    QVERIFY(dialog.isVisible());
+  }
+
+  void check_boxes_reach_the_run() {
+    RunFolder folder;
+    RunContext context;
+    MainDialog dialog(context);
+    // As the worker does after each start_runs.
+    auto run = [&dialog] {
+      const int result = dialog.start_runs();
+      dialog.set_controls_running(false);
+      return result;
+    };
+    // Rst=Dst off: the themed blocks go to the destination file.
+    box_of(dialog, kRstEqDstBox)->click();
+    QVERIFY(!box_of(dialog, kRstEqDstBox)->isChecked());
+    QCOMPARE(run(), 0);
+    QCOMPARE(folder.read("#dst"), QByteArray("pear tart\nwith cream\n\n"));
+    QCOMPARE(folder.read("#rst"), QByteArray("something else\n\n"));
+
+    // Sort Blocks off too: nothing more reaches the destination file.
+    box_of(dialog, kSortBlocksBox)->click();
+    QCOMPARE(run(), 0);
+    QCOMPARE(folder.read("#dst"), QByteArray("pear tart\nwith cream\n\n"));
+
+    // Check Similarity off: the doubles file receives nothing further.
+    const QByteArray doubles = folder.read("#dbl");
+    QVERIFY(!doubles.isEmpty());
+    box_of(dialog, kCheckSimilarityBox)->click();
+    QCOMPARE(run(), 0);
+    QCOMPARE(folder.read("#dbl"), doubles);
+
+    // Debug Info on: the final report joins the protocol.
+    const QByteArray quiet_log = folder.read("#log");
+    box_of(dialog, kDebugInfoBox)->click();
+    QCOMPARE(run(), 0);
+    QVERIFY(folder.read("#log").size() > quiet_log.size());
+  }
+
+  void long_names_and_rates_are_passed_as_typed() {
+    RunFolder folder;
+    RunContext context;
+    MainDialog dialog(context);
+    const QString long_name = QString(120, QLatin1Char('d')) + QStringLiteral(".out");
+    edit_of(dialog, kDestFile)->setText(long_name);
+    box_of(dialog, kRstEqDstBox)->click();
+    QCOMPARE(dialog.start_runs(), 0);
+    QVERIFY(folder.exists(long_name));
+    QVERIFY(!folder.exists(long_name.left(79)));
+    dialog.set_controls_running(false);
+
+    // An empty rate passes 0 and the run is refused.
+    edit_of(dialog, kSimRate)->clear();
+    dialog.output_list()->clear();
+    QCOMPARE(dialog.start_runs(), -1);
+    const QStringList lines = output_lines(dialog);
+    QVERIFY(lines.contains(QStringLiteral("Karvel - the program for sorting big files by themes")));
+    QVERIFY(!lines.contains(QStringLiteral("Set parameters:")));
+  }
+
+  void browse_fills_the_field_and_a_cancelled_browse_changes_nothing() {
+    RunFolder folder;
+    RunContext context;
+    MainDialog dialog(context);
+    dialog.show();
+    const QString chosen = folder.path(QStringLiteral("doubles.txt"));
+    with_next_modal([&folder](QWidget* modal) {
+      auto* chooser = qobject_cast<QFileDialog*>(modal);
+      QVERIFY(chooser != nullptr);
+      // Typed into the name field, as a user would; the folder's listing,
+      // which arrives later, may clear a selection made any other way.
+      chooser->setDirectory(folder.path(QString()));
+      auto* name = chooser->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+      QVERIFY(name != nullptr);
+      name->setText(QStringLiteral("doubles.txt"));
+      QMetaObject::invokeMethod(chooser, "accept");
+    });
+    button_of(dialog, kBrowseDoubles)->click();
+    QCOMPARE(text_of(dialog, kDoublesFile), chosen);
+
+    with_next_modal([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
+    button_of(dialog, kBrowseSource)->click();
+    QCOMPARE(text_of(dialog, kSourceFile), QStringLiteral("#src"));
+
+    // The chosen file is the doubles file of the next run.
+    QCOMPARE(dialog.start_runs(), 0);
+    QVERIFY(folder.read(QStringLiteral("doubles.txt")).startsWith("apple pie recipe\n"));
+    QVERIFY(!folder.exists(QStringLiteral("#dbl")));
+  }
+
+  void timer_counts_seconds_and_cycles_the_credits_in_order() {
+    RunContext context;
+    MainDialog dialog(context);
+    auto* credits = qobject_cast<QLabel*>(dialog.control(kCreditsLine));
+    const auto lines = credit_lines();
+    QCOMPARE(credits->text(), QString::fromLatin1(lines[kFirstCreditShown]));
+    QStringList shown;
+    for (int tick = 0; tick < 1000; ++tick) {
+      dialog.timer_tick();
+      if (credits->text() != (shown.isEmpty() ? QString() : shown.last())) {
+        shown.append(credits->text());
+      }
+    }
+    bool is_number = false;
+    QVERIFY(text_of(dialog, kSecondsCounter).toLongLong(&is_number) >= 0);
+    QVERIFY(is_number);
+    // The first change shows the first entry; then the table's order.
+    QVERIFY(shown.size() > 8);
+    for (int i = 1; i < shown.size(); ++i) {
+      QCOMPARE(shown[i], QString::fromLatin1(lines[static_cast<size_t>(i - 1) % lines.size()]));
+    }
+  }
+
+  void about_box_comes_from_the_context_menu_command() {
+    RunContext context;
+    MainDialog dialog(context);
+    dialog.show();
+    QString caption, version, second;
+    with_next_modal([&](QWidget* modal) {
+      caption = modal->windowTitle();
+      version = modal->findChild<QLabel*>(QStringLiteral("about_version"))->text();
+      second = modal->findChild<QLabel*>(QStringLiteral("about_second_line"))->text();
+      modal->findChild<QPushButton*>(QStringLiteral("about_ok"))->click();
+    });
+    dialog.system_command(16);
+    QCOMPARE(caption, QStringLiteral("About Karvel"));
+    QCOMPARE(version, QStringLiteral("Karvel Version 4.0"));
+    QVERIFY(!second.isEmpty());
+
+    // Any command number from 16 to 31 opens it.
+    bool opened = false;
+    with_next_modal([&](QWidget* modal) {
+      opened = true;
+      qobject_cast<QDialog*>(modal)->reject();
+    });
+    dialog.system_command(31);
+    QVERIFY(opened);
+  }
+};
+
+QTEST_MAIN(DialogTest)
+#include "dialog_test.moc"

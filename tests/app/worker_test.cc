@@ -1,0 +1,194 @@
+// The worker thread with the dialog: a Start performs one run whose lines
+// and fields reach the dialog, the controls are disabled during the run and
+// enabled after it, a double Start gives one run, Exit before the run is
+// taken up gives none, a numbered series ends at its first failed run, and
+// a run that outlives the window writes nowhere and blocks nothing.
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+#include <chrono>
+#include <map>
+#include <vector>
+
+#include "app/dialog_layout.h"
+#include "app/dialog_texts.h"
+#include "app/main_dialog.h"
+#include "app/worker.h"
+#include "app_test_support.h"
+#include "engine/run_context.h"
+
+using karvel::RunContext;
+using namespace karvel::app;
+using namespace karvel::app_testing;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr int kRunTimeout = 60000;  // ms; sanitizer builds are slow
+constexpr auto kFastPolls = 50ms;
+
+// The controls that a run disables.
+constexpr int kRunLocked[] = {
+    kStartButton,    kExitButton,  kSourceFile,    kDestFile,           kKeywordsFile,
+    kLogFile,        kRestFile,    kDoublesFile,   kBrowseSource,       kBrowseDest,
+    kBrowseKeywords, kBrowseLog,   kBrowseRest,    kBrowseDoubles,      kLenRate,
+    kSimRate,        kRstEqDstBox, kSortBlocksBox, kCheckSimilarityBox, kDebugInfoBox};
+
+// Records each switch of the controls, with which controls were enabled.
+struct ControlStates {
+  explicit ControlStates(MainDialog& dialog) {
+    QObject::connect(&dialog, &MainDialog::running_changed, [this, &dialog](bool running) {
+      std::map<int, bool> enabled;
+      for (int id : kRunLocked) enabled[id] = dialog.control(id)->isEnabled();
+      enabled[kHelpButton] = dialog.control(kHelpButton)->isEnabled();
+      enabled[kStopButton] = dialog.control(kStopButton)->isEnabled();
+      switches.push_back(running);
+      states.push_back(enabled);
+    });
+  }
+  // A run has begun and the controls have come back.
+  bool run_over() const { return switches.size() >= 2 && !switches.back(); }
+
+  std::vector<bool> switches;
+  std::vector<std::map<int, bool>> states;
+};
+
+}  // namespace
+
+class WorkerTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void start_performs_one_run_and_fills_the_dialog() {
+    RunFolder folder;
+    RunContext context;
+    MainDialog dialog(context);
+    dialog.show();
+    ControlStates controls(dialog);
+    // Help while the run is starting: its lines join the list, not the
+    // protocol.
+    QObject::connect(&dialog, &MainDialog::running_changed, [&dialog](bool running) {
+      if (running) dialog.show_help_text();
+    });
+    Worker worker(dialog, kFastPolls);
+    button_of(dialog, kStartButton)->click();
+    QTRY_VERIFY_WITH_TIMEOUT(controls.run_over(), kRunTimeout);
+
+    QCOMPARE(controls.switches, (std::vector<bool>{true, false}));
+    for (int id : kRunLocked) QVERIFY2(!controls.states[0][id], qPrintable(QString::number(id)));
+    QVERIFY(controls.states[0][kHelpButton]);
+    QVERIFY(!controls.states[0][kStopButton]);
+    for (int id : kRunLocked)
+      QVERIFY2(dialog.control(id)->isEnabled(), qPrintable(QString::number(id)));
+    QVERIFY(!dialog.control(kStopButton)->isEnabled());
+    QVERIFY(!dialog.start_requested());
+
+    const QStringList lines = output_lines(dialog);
+    QVERIFY(lines.contains(QStringLiteral("Set parameters:")));
+    QVERIFY(lines.contains(QStringLiteral("Themes processing")));
+    QVERIFY(lines.contains(QStringLiteral("1 blocks saved in the rest file")));
+    QCOMPARE(count_of(lines, QStringLiteral("See karvel.txt file for more information")), 1);
+    QCOMPARE(dialog.output_list()->currentRow(), lines.size() - 1);
+    QCOMPARE(text_of(dialog, kThemesTotalField), QStringLiteral("2"));
+    QCOMPARE(text_of(dialog, kThemeCurrent), QStringLiteral("1"));
+    QVERIFY(text_of(dialog, kSimilarField).toInt() > 0);
+
+    QCOMPARE(folder.read("#rst"), QByteArray("pear tart\nwith cream\n\nsomething else\n\n"));
+    const QByteArray protocol = folder.read("#log");
+    QVERIFY(protocol.contains("Set parameters:"));
+    QVERIFY(!protocol.contains("Contact authors"));
+    QVERIFY(!protocol.contains("karvel.txt"));
+  }
+
+  void start_pressed_twice_before_it_is_taken_up_gives_one_run() {
+    RunFolder folder;
+    RunContext context;
+    MainDialog dialog(context);
+    dialog.show();
+    ControlStates controls(dialog);
+    Worker worker(dialog, kFastPolls);
+    button_of(dialog, kStartButton)->click();
+    button_of(dialog, kStartButton)->click();
+    QTRY_VERIFY_WITH_TIMEOUT(controls.run_over(), kRunTimeout);
+    // Let the worker look at the request a few more times.
+    const uint64_t polls = worker.polls();
+    QTRY_VERIFY_WITH_TIMEOUT(worker.polls() >= polls + 3, kRunTimeout);
+    QCOMPARE(controls.switches.size(), size_t{2});
+    QCOMPARE(count_of(output_lines(dialog), QStringLiteral("Set parameters:")), 1);
+    QCOMPARE(folder.read("#rst"), QByteArray("pear tart\nwith cream\n\nsomething else\n\n"));
+  }
+
+  void exit_before_the_request_is_taken_up_performs_no_run() {
+    RunFolder folder;
+    RunContext context;
+    MainDialog dialog(context);
+    dialog.show();
+    Worker worker(dialog);
+    button_of(dialog, kStartButton)->click();
+    button_of(dialog, kExitButton)->click();
+    QVERIFY(!dialog.isVisible());
+    worker.end_and_wait();
+    QVERIFY(!folder.exists("#log"));
+    QVERIFY(!folder.exists("#rst"));
+    QCOMPARE(dialog.output_list()->count(), 0);
+  }
+
+  void numbered_series_ends_at_its_first_failed_run() {
+    RunFolder folder;
+    for (const char* n : {".003", ".004"}) {
+      folder.write(QStringLiteral("#src") + n, kSourceText);
+      folder.write(QStringLiteral("#kwd") + n, kKeywordsText);
+    }
+    RunContext context;
+    MainDialog dialog(context);
+    dialog.show();
+    edit_of(dialog, kAutoNumber)->setText(QStringLiteral("3"));
+    dialog.auto_names_command();
+    // The Auto box stays disabled for the user; the series is still there.
+    box_of(dialog, kAutoBox)->setChecked(true);
+    QVERIFY(dialog.auto_names());
+    ControlStates controls(dialog);
+    Worker worker(dialog, kFastPolls);
+    button_of(dialog, kStartButton)->click();
+    QTRY_VERIFY_WITH_TIMEOUT(controls.run_over(), kRunTimeout);
+
+    // Runs .003 and .004 complete, .005 has no source: three runs.
+    QCOMPARE(dialog.auto_number(), 6u);
+    QVERIFY(folder.read("#log.003").contains("Set parameters:"));
+    QVERIFY(folder.read("#log.004").contains("Set parameters:"));
+    QVERIFY(folder.read("#log.005").contains("Error: "));
+    QVERIFY(!folder.exists("#log.006"));
+    QCOMPARE(count_of(output_lines(dialog), QStringLiteral("Set parameters:")), 2);
+    QCOMPARE(text_of(dialog, kSourceFile), QStringLiteral("#src.005"));
+  }
+
+  void run_outliving_the_window_writes_nowhere() {
+    RunFolder folder;
+    RunContext context;
+    MainDialog dialog(context);
+    dialog.show();
+    // As soon as the run has disabled the controls: Stop puts them back to
+    // idle, and Exit closes the window while the run goes on.
+    QObject::connect(&dialog, &MainDialog::running_changed, [&dialog](bool running) {
+      if (!running) return;
+      dialog.stop_command();
+      QVERIFY(dialog.control(kExitButton)->isEnabled());
+      dialog.exit_command();
+    });
+    Worker worker(dialog, kFastPolls);
+    button_of(dialog, kStartButton)->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.isVisible(), kRunTimeout);
+    worker.end_and_wait();
+    // The run reached its end on its own files, and the window got none of
+    // its lines.
+    QVERIFY(folder.read("#log").contains("The program worked"));
+    QCOMPARE(dialog.output_list()->count(), 0);
+    QCOMPARE(text_of(dialog, kThemesTotalField), QString());
+  }
+};
+
+QTEST_MAIN(WorkerTest)
+#include "worker_test.moc"
