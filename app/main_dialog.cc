@@ -125,6 +125,7 @@ void MainDialog::build_controls() {
       case ControlKind::kListBox: {
         output_list_ = new QListWidget(this);
         output_list_->setUniformItemSizes(true);
+        output_list_->setTextElideMode(Qt::ElideNone);
         output_list_->setFocusPolicy(Qt::ClickFocus);
         output_list_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         widget = output_list_;
