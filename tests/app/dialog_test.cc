@@ -1,4 +1,4 @@
-// The main dialog on the GUI thread: its first display and layout, the check
+// The main dialog on the GUI thread: its first display and tab order, the check
 // boxes, numbered names, the Help text, Stop and the close button, browsing
 // for a file, the timer and the About box. Runs here are performed on the
 // GUI thread through start_runs; the worker's part is in worker_test.
@@ -23,7 +23,6 @@
 #include "engine/run_context.h"
 
 using karvel::RunContext;
-using karvel::app::DialogUnits;
 using karvel::app::MainDialog;
 using namespace karvel::app;
 using namespace karvel::app_testing;
@@ -94,22 +93,6 @@ class DialogTest : public QObject {
     QCOMPARE(actions.last()->data().toInt(), 16);
   }
 
-  void layout_follows_the_template_in_dialog_units() {
-    RunContext context;
-    MainDialog dialog(context);
-    const DialogUnits units(dialog.font());
-    QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
-    QCOMPARE(dialog.size(), units.size(322, 271));
-    QCOMPARE(dialog.control(kSourceFile)->geometry(), units.rect(64, 28, 112, 14));
-    QCOMPARE(dialog.control(kOutputListControl)->geometry(), units.rect(29, 152, 264, 86));
-    QCOMPARE(dialog.control(kExitButton)->geometry(), units.rect(259, 249, 50, 14));
-    QCOMPARE(dialog.control(kSimilarField)->geometry(), units.rect(273, 53, 26, 14));
-    // Every control lies inside the dialog.
-    for (const ControlTemplate& t : main_dialog_template()) {
-      QVERIFY(dialog.rect().contains(dialog.control(t.id)->geometry()));
-    }
-  }
-
   void tab_order_starts_with_start_exit_and_the_switches() {
     RunContext context;
     MainDialog dialog(context);
@@ -124,15 +107,6 @@ class DialogTest : public QObject {
       QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
       QCOMPARE(QApplication::focusWidget(), dialog.control(id));
     }
-  }
-
-  void rate_fields_take_two_digits_only() {
-    RunContext context;
-    MainDialog dialog(context);
-    QLineEdit* rate = edit_of(dialog, kLenRate);
-    rate->clear();
-    QTest::keyClicks(rate, QStringLiteral("7x345"));
-    QCOMPARE(rate->text(), QStringLiteral("73"));
   }
 
   void numbered_names_fill_the_file_fields() {

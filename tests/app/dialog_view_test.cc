@@ -128,11 +128,6 @@ class DialogViewTest : public QObject {
     QVERIFY(shown.fields.empty());
     QVERIFY(!view.call_on_gui([] {}));
   }
-
-  void no_answer_key_can_come() {
-    DialogView view;
-    QCOMPARE(view.read_answer_key("ynaq"), -1);
-  }
 };
 
 QTEST_MAIN(DialogViewTest)

@@ -65,18 +65,6 @@ class InstanceLockTest : public QObject {
     if (!saved.isNull()) qputenv("XDG_RUNTIME_DIR", saved);
   }
 
-  void a_held_lock_is_released_and_taken_again() {
-    QTemporaryDir dir;
-    const std::string path = dir.filePath(QStringLiteral("karvel.lock")).toStdString();
-    InstanceLock lock;
-    std::string error;
-    QVERIFY(lock.acquire(path, &error));
-    QVERIFY(lock.held());
-    lock.release();
-    QVERIFY(!lock.held());
-    QVERIFY(lock.acquire(path, &error));
-  }
-
   void symbolic_links_and_folders_are_refused() {
     QTemporaryDir dir;
     const QString target = dir.filePath(QStringLiteral("elsewhere"));
