@@ -32,6 +32,5 @@ ctest --test-dir out/asan --output-on-failure -j "$jobs"
 echo "== clang, ThreadSanitizer: dialog and worker"
 cmake -S . -B out/tsan -G Ninja -DKARVEL_WERROR=ON -DCMAKE_BUILD_TYPE=Debug \
   -DCMAKE_CXX_COMPILER=clang++ -DKARVEL_SANITIZE=thread -DKARVEL_BUILD_BENCH=OFF
-cmake --build out/tsan -j "$jobs" --target dialog_test dialog_view_test worker_test \
-  instance_lock_test lock_holder
+cmake --build out/tsan -j "$jobs" --target dialog_test dialog_view_test worker_test
 ctest --test-dir out/tsan --output-on-failure -j "$jobs" -L threads --no-tests=error
