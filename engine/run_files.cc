@@ -27,12 +27,28 @@ struct FileIdentity {
   ino_t inode = 0;
 };
 
+// The absolute path that `name` leads to, following symbolic links even where
+// they point at a file that does not exist yet (opening such a link creates
+// its target).
+std::filesystem::path resolved_path(const std::string& name) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  fs::path path = fs::absolute(name, error).lexically_normal();
+  for (int links = 0; links < 40; ++links) {
+    fs::path parent = fs::weakly_canonical(path.parent_path(), error);
+    if (!error) path = parent / path.filename();
+    if (!fs::is_symlink(fs::symlink_status(path, error))) break;
+    fs::path target = fs::read_symlink(path, error);
+    if (error) break;
+    path = (target.is_absolute() ? target : path.parent_path() / target).lexically_normal();
+  }
+  fs::path canonical = fs::weakly_canonical(path, error);
+  return error ? path : canonical;
+}
+
 FileIdentity identify(const std::string& name) {
   FileIdentity id;
-  std::error_code error;
-  std::filesystem::path path = std::filesystem::weakly_canonical(name, error);
-  if (error) path = std::filesystem::absolute(name, error).lexically_normal();
-  id.path = path.string();
+  id.path = resolved_path(name).string();
   struct stat st;
   if (stat(name.c_str(), &st) == 0) {
     id.exists = true;
@@ -189,7 +205,11 @@ Status RunFiles::close_inputs_and_outputs() {
   Status first;
   for (int which = 0; which < 3; ++which) {
     if (!own_[which]) continue;
-    if (!own_[which]->close() && first.ok()) first = write_error(kOutputRoles[which], *own_[which]);
+    // A stream that failed before has had its failure reported already.
+    bool failed_before = own_[which]->failed();
+    if (!own_[which]->close() && !failed_before && first.ok()) {
+      first = write_error(kOutputRoles[which], *own_[which]);
+    }
     own_[which].reset();
     stream_[which] = nullptr;
   }
@@ -200,7 +220,8 @@ Status RunFiles::close_inputs_and_outputs() {
 
 Status RunFiles::close_protocol() {
   if (!log_.is_open()) return Status::OK();
-  if (!log_.close()) return write_error("log", log_);
+  bool failed_before = log_.failed();
+  if (!log_.close() && !failed_before) return write_error("log", log_);
   return Status::OK();
 }
 

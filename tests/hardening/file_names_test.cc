@@ -126,12 +126,10 @@ TEST_F(FileNames, OneFileNamedForTwoRolesIsRefusedBeforeAnythingIsOpened) {
 }
 
 // A protocol and a destination that name one file, the one through a link
-// to a file not made yet, must be refused like the names above. At present
-// the link is not seen through: both are opened on the one file, the
-// destination appends its blocks, the protocol then writes over them from its
-// start, and the run reports success with the themed blocks in no file at
-// all (see the report of the hardening issue).
-TEST_F(FileNames, DISABLED_ProtocolAndOutputNamingOneFileThroughALinkAreRefused) {
+// to a file not made yet, are refused like the names above. Were the link not
+// seen through, both would be opened on the one file and the protocol would
+// write over the destination's blocks while the run reported success.
+TEST_F(FileNames, ProtocolAndOutputNamingOneFileThroughALinkAreRefused) {
   write_file(at("#src"), kSource);
   write_file(at("#kwd"), kKeywords);
   ASSERT_EQ(symlink("out", at("link").c_str()), 0);

@@ -93,12 +93,10 @@ TEST_F(FullDisk, DiskThatFillsUpDuringTheRun) {
   EXPECT_TRUE(has_line(protocol, "Error: Can't write rest file #rst: File too large"));
 }
 
-// A failed write is one fault and should be reported once, with the protocol
-// ending on its elapsed-time line as after every other error. At present the
-// failure is reported by the run and again when the file is closed: the
-// output list shows the same "Error: " line twice (see the report of the
-// hardening issue), and the protocol's last line is the repeated error.
-TEST_F(FullDisk, DISABLED_FailedWriteIsReportedOnce) {
+// A failed write is one fault and is reported once, with the protocol ending
+// on its elapsed-time line as after every other error, not again when the
+// failed file is closed.
+TEST_F(FullDisk, FailedWriteIsReportedOnce) {
   BatchRun failed = run({"rst=/dev/full"});
   EXPECT_EQ(
       failed.errors(),
