@@ -2,7 +2,8 @@
 # Installs what is needed, builds Karvel and runs every test:
 #   1. g++ build, warnings as errors, all tests;
 #   2. clang build with AddressSanitizer and UndefinedBehaviorSanitizer, all tests;
-#   3. clang build with ThreadSanitizer, the dialog and worker tests (label "threads").
+#   3. clang build with ThreadSanitizer, the dialog and worker tests (label "threads");
+#   4. a short fuzzing session of the libFuzzer targets (scripts/fuzz.sh).
 # Build folders go to out/. Exits non-zero when any build or test fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -34,3 +35,6 @@ cmake -S . -B out/tsan -G Ninja -DKARVEL_WERROR=ON -DCMAKE_BUILD_TYPE=Debug \
   -DCMAKE_CXX_COMPILER=clang++ -DKARVEL_SANITIZE=thread -DKARVEL_BUILD_BENCH=OFF
 cmake --build out/tsan -j "$jobs" --target dialog_test dialog_view_test worker_test
 ctest --test-dir out/tsan --output-on-failure -j "$jobs" -L threads --no-tests=error
+
+echo "== fuzzing: libFuzzer, 60 seconds per target"
+scripts/fuzz.sh 60

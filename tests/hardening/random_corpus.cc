@@ -34,8 +34,8 @@ std::string random_line(Random& random, const std::vector<std::string>& vocabula
   }
   if (random.chance(3)) line.insert(random.below(static_cast<uint32_t>(line.size()) + 1), 1, '\0');
   if (random.chance(3))
-    line.insert(random.below(static_cast<uint32_t>(line.size()) + 1), "\xFF\xFF");
-  if (random.chance(3)) line.insert(random.below(static_cast<uint32_t>(line.size()) + 1), "\r");
+    line.insert(random.below(static_cast<uint32_t>(line.size()) + 1), 2, '\xFF');
+  if (random.chance(3)) line.insert(random.below(static_cast<uint32_t>(line.size()) + 1), 1, '\r');
   return line;
 }
 
