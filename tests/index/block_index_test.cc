@@ -1,0 +1,204 @@
+// The block index: the fast pass that finds every block against the block
+// reader and keyword rule as written, the per-theme maxima and the checked
+// accessors.
+
+#include "index/block_index.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "engine/file_statistics.h"
+#include "engine/output_file.h"
+#include "index/current_block.h"
+#include "messages/messages.h"
+#include "test_support.h"
+#include "text/keyword_matcher.h"
+#include "text/keyword_table.h"
+#include "text/line_reader.h"
+
+namespace karvel {
+namespace {
+
+using testing::read_file;
+using testing::TempDir;
+using testing::write_file;
+
+struct FoundBlock {
+  uint64_t offset;
+  uint32_t lines;
+  uint32_t theme;
+  bool operator==(const FoundBlock&) const = default;
+};
+
+// Every block as the block reader reads it, themed by trying the keywords in
+// table order with the rule as written.
+std::vector<FoundBlock> literal_blocks(int fd, const KeywordTable& table, uint32_t block_count,
+                                       uint32_t capacity, Messages& messages) {
+  CurrentBlock block;
+  EXPECT_TRUE(block.create(capacity).ok());
+  LineReader reader(fd);
+  std::vector<FoundBlock> blocks;
+  for (uint32_t i = 0; i < block_count; ++i) {
+    FoundBlock found = {reader.position(), 0, kNoTheme};
+    EXPECT_TRUE(block.CB_get_from_file(reader).ok());
+    found.lines = block.get_line_count();
+    for (uint32_t k = 0; k < table.get_keyword_count(); ++k) {
+      if (keyword_in_block(block, table.get_keyword(k), table.get_search_type(k), messages)) {
+        found.theme = table.get_keyword_theme(k);
+        break;
+      }
+    }
+    blocks.push_back(found);
+  }
+  return blocks;
+}
+
+TEST(BlockIndexTest, FindOffsetsMatchesTheBlockReaderAndKeywordRuleAsWritten) {
+  std::mt19937 random(5);
+  const std::vector<std::string> words = {"cat",      "Cat",      "dog",    "catalog",
+                                          "\x80\x81", "\xa0\xa1", "bobcat", "x"};
+  const char* const gaps[] = {" ", ", ", "-", "'", "\t", "\r"};
+  for (int round = 0; round < 200; ++round) {
+    std::string source;
+    int lines = static_cast<int>(random() % 60);
+    for (int l = 0; l < lines; ++l) {
+      if (random() % 4 == 0) {
+        source += random() % 5 == 0 ? "\r\n" : "\n";  // an empty line: a block ends
+        continue;
+      }
+      int n = 1 + static_cast<int>(random() % 6);
+      for (int w = 0; w < n; ++w) source += words[random() % words.size()] + gaps[random() % 6];
+      if (random() % 10 == 0) source += std::string(120, 'c') + "at";
+      source += "\n";
+    }
+    KeywordTable table;
+    for (int k = 0, n = static_cast<int>(random() % 6); k < n; ++k) {
+      std::string keyword = k == 0 && random() % 5 == 0 ? "" : words[random() % 3];
+      table.add_keyword(keyword.c_str(), static_cast<uint32_t>(random() % 4),
+                        static_cast<uint32_t>(random() % 3));
+    }
+
+    TempDir dir;
+    write_file(dir.file("src"), source);
+    int fd = open(dir.file("src").c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    Messages messages;
+    FileStatistics statistics;
+    ASSERT_TRUE(Get_File_Statistics(fd, "src", statistics, messages).ok());
+    BlockIndex index;
+    ASSERT_TRUE(index.create(statistics.file_blocks, messages).ok());
+    KeywordMatcher matcher(table);
+    ASSERT_TRUE(find_offsets(fd, "src", matcher, statistics.file_blocks, statistics.max_block_lines,
+                             index, messages)
+                    .ok());
+    std::vector<FoundBlock> want =
+        literal_blocks(fd, table, statistics.file_blocks, statistics.max_block_lines, messages);
+    for (uint32_t i = 0; i < index.block_count(); ++i) {
+      FoundBlock got = {index.offset(i), index.lines(i), index.get_block_theme(i)};
+      ASSERT_EQ(got, want[i]) << "round " << round << " block " << i;
+    }
+    if (!want.empty()) {
+      EXPECT_EQ(index.offset(index.block_count() - 1) +
+                    index.get_length_in_bytes(index.block_count() - 1),
+                index.offset(index.block_count()));
+    }
+    close(fd);
+  }
+}
+
+class IndexedSource : public ::testing::Test {
+ protected:
+  // Indexes `source`; keyword k matches anywhere and belongs to themes[k].
+  void index_source(const std::string& source, const std::vector<std::string>& keywords,
+                    const std::vector<uint32_t>& themes) {
+    write_file(dir_.file("src"), source);
+    ASSERT_TRUE(protocol_.open(dir_.file("log"), OutputFile::Mode::kCreate));
+    messages_.set_protocol(&protocol_);
+    for (size_t k = 0; k < keywords.size(); ++k) {
+      table_.add_keyword(keywords[k].c_str(), SEARCH_ANYWHERE, themes[k]);
+    }
+    int fd = open(dir_.file("src").c_str(), O_RDONLY);
+    ASSERT_TRUE(Get_File_Statistics(fd, "src", statistics_, messages_).ok());
+    ASSERT_TRUE(index_.create(statistics_.file_blocks, messages_).ok());
+    KeywordMatcher matcher(table_);
+    ASSERT_TRUE(find_offsets(fd, "src", matcher, statistics_.file_blocks,
+                             statistics_.max_block_lines, index_, messages_)
+                    .ok());
+    close(fd);
+    buckets_.build(index_);
+    get_stats_about_offsets(index_, buckets_, statistics_, messages_);
+  }
+  std::string protocol_text() {
+    protocol_.flush();
+    return read_file(dir_.file("log"));
+  }
+
+  TempDir dir_;
+  OutputFile protocol_;
+  Messages messages_;
+  KeywordTable table_;
+  FileStatistics statistics_;
+  BlockIndex index_;
+  ThemeBuckets buckets_;
+};
+
+TEST_F(IndexedSource, MaximaAreTakenPerThemeInOnePass) {
+  index_source("b\n\ne\n\nb\n\ne\nmore\n\ne\n\nzzz\n\n", {"b", "e"}, {2, 5});
+  EXPECT_EQ(protocol_text(),
+            "Offsets require 6*4=28 bytes\n"
+            "Lines require 6*4=28 bytes\n"
+            "==== Get Stats about offsets ====\n"
+            "Max Length of 5 theme is 3 blocks\n"
+            "Max Length of 5 theme is 7 lines\n"
+            "Max Length of 5 theme is 14 bytes\n");
+  EXPECT_EQ(statistics_.no_themes_in_source, 1u);
+  EXPECT_EQ(statistics_.max_block_bytes, 8u);
+  EXPECT_EQ(statistics_.saved_as_no_themes, 0u);
+}
+
+TEST_F(IndexedSource, TiesGoToTheLowestThemeNumber) {
+  index_source("b\n\ne\n\nb\n\ne\n\n", {"b", "e"}, {5, 2});
+  std::string protocol = protocol_text();
+  EXPECT_NE(protocol.find("Max Length of 2 theme is 2 blocks\n"), std::string::npos);
+  EXPECT_NE(protocol.find("Max Length of 2 theme is 4 lines\n"), std::string::npos);
+  EXPECT_NE(protocol.find("Max Length of 2 theme is 6 bytes\n"), std::string::npos);
+}
+
+TEST_F(IndexedSource, WithoutThemedBlocksEveryMaximumIsZeroOfThemeZero) {
+  index_source("one\n\ntwo\n\n", {"zzz"}, {0});
+  std::string protocol = protocol_text();
+  EXPECT_NE(protocol.find("Max Length of 0 theme is 0 blocks\n"
+                          "Max Length of 0 theme is 0 lines\n"
+                          "Max Length of 0 theme is 0 bytes\n"),
+            std::string::npos);
+  EXPECT_EQ(statistics_.no_themes_in_source, 2u);
+}
+
+TEST_F(IndexedSource, CheckedAccessorsAndTheLinesAfterTheLastBlock) {
+  index_source("ab\nc\n\nx\n\ny\n\ntail one\ntail two", {"x"}, {0});
+  ASSERT_EQ(index_.block_count(), 3u);
+  EXPECT_EQ(index_.get_length_in_bytes(0), 6u);
+  EXPECT_EQ(index_.get_offset(3, messages_), 12u);  // where the lines of no block begin
+  EXPECT_EQ(index_.get_length_in_lines(0, messages_), 3u);
+  index_.mark_written(1);
+  EXPECT_EQ(index_.get_block_theme(1), 0u);
+  EXPECT_EQ(index_.is_in_theme(1, 0), 1);
+  EXPECT_EQ(index_.is_unwritten(1), 0);
+  index_.mark_written(2);
+  EXPECT_EQ(index_.has_no_theme(2), 1);
+  std::string before = protocol_text();
+  index_.get_offset(4, messages_);
+  index_.get_length_in_lines(4, messages_);
+  EXPECT_EQ(protocol_text().substr(before.size()),
+            "get_offset: Too big index 4 for offset\n"
+            "get_length_in_lines: Too big index 4 for offset\n");
+}
+
+}  // namespace
+}  // namespace karvel
