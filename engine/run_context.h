@@ -23,7 +23,6 @@
 namespace karvel {
 
 class ProgramConfiguration;
-class Status;
 
 class RunContext {
  public:

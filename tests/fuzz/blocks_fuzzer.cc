@@ -17,7 +17,6 @@
 #include "fuzz_input.h"
 #include "index/block_index.h"
 #include "messages/messages.h"
-#include "text/fold.h"
 #include "text/keyword_matcher.h"
 #include "text/keyword_table.h"
 #include "text/line_reader.h"
@@ -50,11 +49,6 @@ void check_line_reader(int fd, const std::vector<hardening::ReadEnd>& expected) 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static bool ready = [] {
-    build_fold_table();
-    return true;
-  }();
-  (void)ready;
   fuzz::SplitInput input = fuzz::split_input(data, size);
   const std::string& source = input.source;
 

@@ -39,11 +39,6 @@ uint32_t theme_by_keyword_loop(const KeywordTable& table, const CurrentBlock& bl
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static bool ready = [] {
-    build_fold_table();
-    return true;
-  }();
-  (void)ready;
   fuzz::SplitInput input = fuzz::split_input(data, size);
 
   Messages messages;

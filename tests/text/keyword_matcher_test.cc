@@ -15,7 +15,7 @@
 #include "index/current_block.h"
 #include "messages/messages.h"
 #include "test_support.h"
-#include "text/fold.h"
+#include "tests/text/block_of.h"
 #include "text/keyword_table.h"
 
 namespace karvel {
@@ -49,14 +49,6 @@ uint32_t matcher_theme(KeywordMatcher& matcher, const CurrentBlock& block) {
     }
   }
   return matcher.block_theme();
-}
-
-CurrentBlock block_of(const std::vector<std::string>& lines) {
-  build_fold_table();
-  CurrentBlock block;
-  EXPECT_TRUE(block.create(static_cast<uint32_t>(lines.size()) + 1).ok());
-  for (const std::string& line : lines) EXPECT_TRUE(block.append_line(line.c_str()).ok());
-  return block;
 }
 
 TEST(KeywordMatcher, FirstKeywordInTableOrderWins) {

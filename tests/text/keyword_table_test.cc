@@ -14,6 +14,7 @@
 #include "index/current_block.h"
 #include "messages/messages.h"
 #include "test_support.h"
+#include "tests/text/block_of.h"
 #include "text/fold.h"
 
 namespace karvel {
@@ -204,15 +205,6 @@ TEST(LogKeywordsInformation, ListsTheTable) {
             "'cat            ' -     1, th0\n"
             "'ing            ' -     3, th1\n"
             "==== Keywords information: 0 keywords, 4294967295 themes ===\n");
-}
-
-// A block made of `lines`, folded as the block reader stores them.
-CurrentBlock block_of(const std::vector<std::string>& lines) {
-  build_fold_table();
-  CurrentBlock block;
-  EXPECT_TRUE(block.create(static_cast<uint32_t>(lines.size()) + 1).ok());
-  for (const std::string& line : lines) EXPECT_TRUE(block.append_line(line.c_str()).ok());
-  return block;
 }
 
 TEST(KeywordInBlock, FirstLineHoldingTheKeywordDecides) {
