@@ -211,7 +211,6 @@ Status RunFiles::close_inputs_and_outputs() {
       first = write_error(kOutputRoles[which], *own_[which]);
     }
     own_[which].reset();
-    stream_[which] = nullptr;
   }
   for (OutputFile*& stream : stream_) stream = nullptr;
   close_keywords();
