@@ -1,5 +1,6 @@
-// MainDialog: building the controls from the template, initialisation, and
-// the commands that the user gives with the buttons and check boxes.
+// MainDialog: building the controls from the template, initialisation, the
+// commands that the user gives with the buttons and check boxes, and the
+// one-second timer with the seconds counter and the credits line.
 
 #include "app/main_dialog.h"
 
@@ -13,11 +14,12 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QTimer>
+#include <cstdlib>
 
 #include "app/dialog_layout.h"
 #include "app/dialog_texts.h"
-#include "engine/file_statistics.h"
 #include "engine/run_context.h"
+#include "records/run_clock.h"
 
 namespace karvel::app {
 
@@ -47,6 +49,9 @@ bool is_progress_field(int control) {
       return false;
   }
 }
+
+// Which credits line comes next; the first change shows the first line.
+unsigned credit_index = 0;
 
 QString from_8bit(const std::string& text) {
   return QFile::decodeName(QByteArray(text.data(), static_cast<qsizetype>(text.size())));
@@ -204,6 +209,17 @@ void MainDialog::init_dialog() {
   edit(kSimilarField)->setText(QStringLiteral("0"));
   apply_controls_running(false);
   button(kStartButton)->setFocus();
+}
+
+void MainDialog::timer_tick() {
+  edit(kSecondsCounter)->setText(QString::number(static_cast<qint64>(elapsed_seconds())));
+  if (std::rand() % 20 == 0) {
+    const auto lines = credit_lines();
+    qobject_cast<QLabel*>(control(kCreditsLine))
+        ->setText(QString::fromLatin1(lines[credit_index % lines.size()]));
+    credit_index = (credit_index + 1) % lines.size();
+  }
+  update();
 }
 
 void MainDialog::request_start() { start_requested_.store(1); }

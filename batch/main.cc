@@ -12,9 +12,10 @@
 
 #include "batch/batch_arguments.h"
 #include "batch/terminal_view.h"
-#include "engine/file_statistics.h"
 #include "engine/run_context.h"
 #include "messages/messages.h"
+#include "records/file_statistics.h"
+#include "records/run_clock.h"
 
 namespace {
 

@@ -11,8 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/file_statistics.h"
+#include "index/source_statistics.h"
 #include "messages/messages.h"
+#include "records/file_statistics.h"
 
 namespace {
 

@@ -8,8 +8,9 @@
 
 #include <string>
 
-#include "engine/file_statistics.h"
+#include "index/source_statistics.h"
 #include "messages/messages.h"
+#include "records/file_statistics.h"
 
 namespace {
 

@@ -4,9 +4,12 @@
 
 #include <new>
 
-#include "engine/program_configuration.h"
 #include "engine/run_files.h"
 #include "index/block_index.h"
+#include "index/source_statistics.h"
+#include "messages/run_report.h"
+#include "records/program_configuration.h"
+#include "records/run_clock.h"
 #include "text/fold.h"
 #include "text/keyword_matcher.h"
 #include "text/keyword_table.h"

@@ -17,8 +17,9 @@
 #include <mutex>
 #include <string>
 
-#include "engine/file_statistics.h"
+#include "files/status.h"
 #include "messages/messages.h"
+#include "records/file_statistics.h"
 
 namespace karvel {
 

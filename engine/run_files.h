@@ -13,9 +13,9 @@
 #include <memory>
 #include <string>
 
-#include "engine/output_file.h"
-#include "engine/source_file.h"
-#include "messages/status.h"
+#include "files/output_file.h"
+#include "files/source_file.h"
+#include "files/status.h"
 
 namespace karvel {
 

@@ -7,12 +7,12 @@
 #include <cstring>
 #include <new>
 
-#include "engine/file_statistics.h"
+#include "files/line_reader.h"
 #include "index/block_hash.h"
 #include "messages/messages.h"
+#include "records/file_statistics.h"
 #include "text/fold.h"
 #include "text/keyword_matcher.h"
-#include "text/line_reader.h"
 
 namespace karvel {
 

@@ -16,7 +16,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "messages/status.h"
+#include "files/status.h"
 #include "text/keyword_matcher.h"
 
 namespace karvel {

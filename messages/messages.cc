@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "engine/output_file.h"
-#include "engine/program_configuration.h"
-#include "messages/status.h"
+#include "files/output_file.h"
+#include "files/status.h"
+#include "records/program_configuration.h"
 
 namespace karvel {
 

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds Karvel and runs every test:
+#   0. the include layers and clang-format;
 #   1. g++ build, warnings as errors, all tests;
 #   2. clang build with AddressSanitizer and UndefinedBehaviorSanitizer, all tests;
 #   3. clang build with ThreadSanitizer, the dialog and worker tests (label "threads");
@@ -20,6 +21,10 @@ configure_and_build() {
   cmake -S . -B "$dir" -G Ninja -DKARVEL_WERROR=ON "$@"
   cmake --build "$dir" -j "$jobs"
 }
+
+echo "== layers and formatting"
+scripts/check-layers.sh
+git ls-files '*.cc' '*.h' | xargs clang-format --dry-run --Werror
 
 echo "== g++, warnings as errors"
 configure_and_build out/gcc -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++

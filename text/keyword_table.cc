@@ -6,10 +6,10 @@
 #include <cerrno>
 #include <cstring>
 
-#include "index/current_block.h"
+#include "files/line_reader.h"
 #include "messages/messages.h"
+#include "text/current_block.h"
 #include "text/fold.h"
-#include "text/line_reader.h"
 #include "text/words.h"
 
 namespace karvel {

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "engine/source_file.h"
+#include "files/source_file.h"
 #include "index/block_index.h"
 
 namespace karvel {

@@ -12,8 +12,8 @@
 #include <memory>
 #include <string>
 
-#include "messages/status.h"
-#include "text/line_reader.h"
+#include "files/line_reader.h"
+#include "files/status.h"
 
 namespace karvel {
 

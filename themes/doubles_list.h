@@ -14,7 +14,7 @@
 
 #include <cstdint>
 
-#include "messages/status.h"
+#include "files/status.h"
 
 namespace karvel {
 

@@ -6,11 +6,11 @@
 #include <cstring>
 #include <new>
 
-#include "engine/file_statistics.h"
-#include "engine/source_file.h"
+#include "files/line_reader.h"
+#include "files/source_file.h"
 #include "index/block_index.h"
 #include "messages/messages.h"
-#include "text/line_reader.h"
+#include "records/file_statistics.h"
 #include "themes/theme_blocks.h"
 
 namespace karvel {

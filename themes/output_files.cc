@@ -5,12 +5,12 @@
 #include <cstring>
 #include <string>
 
-#include "engine/file_statistics.h"
-#include "engine/output_file.h"
-#include "engine/source_file.h"
+#include "files/line_reader.h"
+#include "files/output_file.h"
+#include "files/source_file.h"
 #include "index/block_index.h"
 #include "messages/messages.h"
-#include "text/line_reader.h"
+#include "records/file_statistics.h"
 
 namespace karvel {
 

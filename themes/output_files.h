@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "messages/status.h"
+#include "files/status.h"
 
 namespace karvel {
 

@@ -5,11 +5,11 @@
 #include <algorithm>
 #include <new>
 
-#include "engine/file_statistics.h"
-#include "engine/program_configuration.h"
+#include "files/line_reader.h"
 #include "index/block_index.h"
 #include "messages/messages.h"
-#include "text/line_reader.h"
+#include "records/file_statistics.h"
+#include "records/program_configuration.h"
 #include "themes/block_reads.h"
 #include "themes/output_files.h"
 #include "themes/theme_blocks.h"

@@ -24,7 +24,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "messages/status.h"
+#include "files/status.h"
 #include "themes/doubles_list.h"
 #include "themes/word_list.h"
 

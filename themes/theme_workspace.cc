@@ -7,9 +7,9 @@
 #include <new>
 #include <vector>
 
-#include "engine/file_statistics.h"
 #include "index/block_index.h"
 #include "messages/messages.h"
+#include "records/file_statistics.h"
 #include "themes/equal_blocks.h"
 #include "themes/exchange_sort.h"
 #include "themes/similar_blocks.h"

@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "messages/status.h"
+#include "files/status.h"
 
 namespace karvel {
 

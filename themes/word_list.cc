@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "text/line_reader.h"
+#include "files/line_reader.h"
 #include "text/words.h"
 #include "themes/block_reads.h"
 

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "messages/status.h"
+#include "files/status.h"
 
 namespace karvel {
 

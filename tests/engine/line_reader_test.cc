@@ -1,7 +1,7 @@
 // Line reads: the 99-character cut, CR LF read as LF, NUL bytes, and the
 // buffered reader against a character-by-character reading of the same bytes.
 
-#include "text/line_reader.h"
+#include "files/line_reader.h"
 
 #include <fcntl.h>
 #include <unistd.h>

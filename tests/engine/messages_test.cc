@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/output_file.h"
-#include "engine/program_configuration.h"
+#include "files/output_file.h"
+#include "records/program_configuration.h"
 #include "test_support.h"
 
 namespace karvel {

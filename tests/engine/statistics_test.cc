@@ -9,10 +9,11 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/file_statistics.h"
+#include "files/line_reader.h"
+#include "index/source_statistics.h"
 #include "messages/messages.h"
+#include "records/file_statistics.h"
 #include "test_support.h"
-#include "text/line_reader.h"
 
 namespace karvel {
 namespace {

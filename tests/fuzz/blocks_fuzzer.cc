@@ -13,13 +13,14 @@
 #include <vector>
 
 #include "conservation.h"
-#include "engine/file_statistics.h"
+#include "files/line_reader.h"
 #include "fuzz_input.h"
 #include "index/block_index.h"
+#include "index/source_statistics.h"
 #include "messages/messages.h"
+#include "records/file_statistics.h"
 #include "text/keyword_matcher.h"
 #include "text/keyword_table.h"
-#include "text/line_reader.h"
 
 using namespace karvel;
 

@@ -10,14 +10,14 @@
 
 #include <string>
 
-#include "engine/output_file.h"
+#include "files/line_reader.h"
+#include "files/output_file.h"
 #include "fuzz_input.h"
-#include "index/current_block.h"
 #include "messages/messages.h"
+#include "text/current_block.h"
 #include "text/fold.h"
 #include "text/keyword_matcher.h"
 #include "text/keyword_table.h"
-#include "text/line_reader.h"
 
 using namespace karvel;
 

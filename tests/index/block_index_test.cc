@@ -13,14 +13,15 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/file_statistics.h"
-#include "engine/output_file.h"
-#include "index/current_block.h"
+#include "files/line_reader.h"
+#include "files/output_file.h"
+#include "index/source_statistics.h"
 #include "messages/messages.h"
+#include "records/file_statistics.h"
 #include "test_support.h"
+#include "text/current_block.h"
 #include "text/keyword_matcher.h"
 #include "text/keyword_table.h"
-#include "text/line_reader.h"
 
 namespace karvel {
 namespace {

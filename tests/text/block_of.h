@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "index/current_block.h"
+#include "text/current_block.h"
 
 namespace karvel {
 

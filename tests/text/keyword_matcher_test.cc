@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "index/current_block.h"
 #include "messages/messages.h"
 #include "test_support.h"
 #include "tests/text/block_of.h"
+#include "text/current_block.h"
 #include "text/keyword_table.h"
 
 namespace karvel {

@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "engine/output_file.h"
-#include "index/current_block.h"
+#include "files/output_file.h"
 #include "messages/messages.h"
 #include "test_support.h"
 #include "tests/text/block_of.h"
+#include "text/current_block.h"
 #include "text/fold.h"
 
 namespace karvel {

@@ -12,14 +12,14 @@
 #include <string>
 #include <vector>
 
-#include "engine/file_statistics.h"
-#include "engine/output_file.h"
-#include "engine/source_file.h"
+#include "files/line_reader.h"
+#include "files/output_file.h"
+#include "files/source_file.h"
 #include "index/block_hash.h"
 #include "index/block_index.h"
 #include "messages/messages.h"
+#include "records/file_statistics.h"
 #include "tests/support/test_support.h"
-#include "text/line_reader.h"
 #include "text/words.h"
 
 namespace karvel::testing {

@@ -1,12 +1,12 @@
 // Reading one block of the source into folded line slots.
 
-#include "index/current_block.h"
+#include "text/current_block.h"
 
 #include <cstring>
 #include <new>
 
+#include "files/line_reader.h"
 #include "text/fold.h"
-#include "text/line_reader.h"
 
 namespace karvel {
 

@@ -1,6 +1,6 @@
 // Reading byte ranges of the source.
 
-#include "engine/source_file.h"
+#include "files/source_file.h"
 
 #include <unistd.h>
 

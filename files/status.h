@@ -5,8 +5,8 @@
 // finishes the run. Stages never report their own fatal errors, so nothing of
 // a run executes after it has been finished.
 
-#ifndef KARVEL_MESSAGES_STATUS_H_
-#define KARVEL_MESSAGES_STATUS_H_
+#ifndef KARVEL_FILES_STATUS_H_
+#define KARVEL_FILES_STATUS_H_
 
 #include <string>
 #include <utility>
@@ -42,4 +42,4 @@ std::string format_text(const char* format, ...) __attribute__((format(printf, 1
 
 }  // namespace karvel
 
-#endif  // KARVEL_MESSAGES_STATUS_H_
+#endif  // KARVEL_FILES_STATUS_H_

@@ -1,6 +1,6 @@
 // The default answer, applied once per run.
 
-#include "engine/program_configuration.h"
+#include "records/program_configuration.h"
 
 namespace karvel {
 

@@ -1,6 +1,6 @@
 // Buffered output files that remember their first failure.
 
-#include "engine/output_file.h"
+#include "files/output_file.h"
 
 #include <fcntl.h>
 #include <unistd.h>

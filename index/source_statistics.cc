@@ -1,7 +1,7 @@
-// The statistics pass over the source, the parameter lines, the final report
-// and the program clock.
+// The statistics pass: the first read of the source, which counts its bytes,
+// line reads and blocks before anything else of the run reads it.
 
-#include "engine/file_statistics.h"
+#include "index/source_statistics.h"
 
 #include <unistd.h>
 #if defined(__x86_64__)
@@ -12,12 +12,10 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <ctime>
 #include <vector>
 
-#include "engine/program_configuration.h"
+#include "files/line_reader.h"
 #include "messages/messages.h"
-#include "text/line_reader.h"
 
 namespace karvel {
 
@@ -31,8 +29,6 @@ constexpr uint32_t kMaxBlocks = 0x7FFFFFFF;
 
 // Progress of the statistics pass: a line every 80000 line reads.
 constexpr uint64_t kProgressLines = 80000;
-
-std::atomic<time_t> start_time{0};
 
 }  // namespace
 
@@ -275,48 +271,6 @@ Status Get_File_Statistics(int fd, const std::string& file_name, FileStatistics&
   statistics.file_bytes = offset + filled;
   messages.show_message("Done");
   return Status::OK();
-}
-
-void print_parameters(const std::string& src_file_name, const std::string& dst_file_name,
-                      const std::string& kwd_file_name, const std::string& rst_file_name,
-                      const std::string& log_file_name, const ProgramConfiguration& configuration,
-                      Messages& messages) {
-  messages.show_and_protocol("Set parameters:");
-  messages.show_and_protocol("src_file_name='%s', ", src_file_name.c_str());
-  messages.show_and_protocol("dst_file_name='%s'", dst_file_name.c_str());
-  messages.show_and_protocol("kwd_file_name='%s', ", kwd_file_name.c_str());
-  messages.show_and_protocol("rst_file_name='%s'", rst_file_name.c_str());
-  messages.show_and_protocol("log_file_name='%s'", log_file_name.c_str());
-  messages.show_and_protocol("length_ratio=%lu, ", ul(configuration.get_length_ratio()));
-  messages.show_and_protocol("similarity_ratio=%lu, ", ul(configuration.get_similarity_ratio()));
-  messages.show_and_protocol("default_answer=%c ", configuration.get_default_answer());
-  messages.show_and_protocol("sort=%d", configuration.get_sort());
-}
-
-void print_run_report(const FileStatistics& s, Messages& messages) {
-  messages.show_and_protocol("=== File info: ===");
-  messages.show_and_protocol("%lu blocks, %lu lines, %lu bytes,", ul(s.file_blocks),
-                             ul(s.file_lines), ul(s.file_bytes));
-  messages.show_and_protocol("%lu blocks processed, %lu equal blocks found", ul(s.file_blocks),
-                             ul(s.equal_blocks));
-  messages.show_and_protocol("%5lu blocks saved as similar", ul(s.saved_as_similar));
-  messages.show_and_protocol("%5lu blocks saved as found_in_themes",
-                             ul(s.saved_as_found_in_themes));
-  messages.show_and_protocol("%5lu blocks saved as no_themes", ul(s.saved_as_no_themes));
-  messages.show_and_protocol("%5lu blocks no_themes in source", ul(s.no_themes_in_source));
-  messages.show_and_protocol("=== Themes info: ===");
-  messages.show_and_protocol("%lu blocks, %lu lines, %lu bytes", ul(s.theme_max_blocks),
-                             ul(s.theme_max_lines), ul(s.theme_max_bytes));
-  messages.show_and_protocol("max_len_line=%lu, max_block=%lu lines, %lu bytes", ul(s.max_len_line),
-                             ul(s.max_block_lines), ul(s.max_block_bytes));
-  messages.show_and_protocol("Summary size of deleted equal blocks=%lu", ul(s.deleted_equal_bytes));
-}
-
-void mark_start_time() { start_time.store(time(nullptr)); }
-
-uint32_t elapsed_seconds() {
-  double seconds = difftime(time(nullptr), start_time.load());
-  return seconds <= 0 ? 0 : static_cast<uint32_t>(seconds);
 }
 
 }  // namespace karvel

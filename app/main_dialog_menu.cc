@@ -1,18 +1,14 @@
-// MainDialog: the features that take no part in a run — the context menu
-// with the About box, the one-second timer with the seconds counter and the
-// credits line, the Help text, and the application icon.
+// MainDialog's window menu (the context menu, which Linux window managers
+// leave to the program): Minimize, Close and About, the About box, the Help
+// text and the application icon.
 
 #include <QContextMenuEvent>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
-#include <cstdlib>
 
 #include "app/about_dialog.h"
 #include "app/dialog_layout.h"
 #include "app/dialog_texts.h"
 #include "app/main_dialog.h"
-#include "engine/file_statistics.h"
 
 namespace karvel::app {
 
@@ -21,9 +17,6 @@ namespace {
 // Commands of the window menu besides the About box.
 constexpr int kMinimiseCommand = 0xF020;
 constexpr int kCloseCommand = 0xF060;
-
-// Which credits line comes next; the first change shows the first line.
-unsigned credit_index = 0;
 
 }  // namespace
 
@@ -69,17 +62,6 @@ void MainDialog::system_command(int command) {
 void MainDialog::show_about_box() {
   AboutDialog about(icon_, this);
   about.exec();
-}
-
-void MainDialog::timer_tick() {
-  edit(kSecondsCounter)->setText(QString::number(static_cast<qint64>(elapsed_seconds())));
-  if (std::rand() % 20 == 0) {
-    const auto lines = credit_lines();
-    qobject_cast<QLabel*>(control(kCreditsLine))
-        ->setText(QString::fromLatin1(lines[credit_index % lines.size()]));
-    credit_index = (credit_index + 1) % lines.size();
-  }
-  update();
 }
 
 void MainDialog::show_help_text() {

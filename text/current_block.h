@@ -3,13 +3,13 @@
 // A buffer of line slots (100 bytes each: at most 99 characters, the line
 // feed kept, NUL-terminated), with room for the longest block of the source.
 
-#ifndef KARVEL_INDEX_CURRENT_BLOCK_H_
-#define KARVEL_INDEX_CURRENT_BLOCK_H_
+#ifndef KARVEL_TEXT_CURRENT_BLOCK_H_
+#define KARVEL_TEXT_CURRENT_BLOCK_H_
 
 #include <cstdint>
 #include <vector>
 
-#include "messages/status.h"
+#include "files/status.h"
 
 namespace karvel {
 
@@ -41,4 +41,4 @@ class CurrentBlock {
 
 }  // namespace karvel
 
-#endif  // KARVEL_INDEX_CURRENT_BLOCK_H_
+#endif  // KARVEL_TEXT_CURRENT_BLOCK_H_

@@ -6,8 +6,8 @@
 // the GUI thread while the worker may be running. `stop` is therefore atomic;
 // every other field is touched by the thread of the run only.
 
-#ifndef KARVEL_ENGINE_PROGRAM_CONFIGURATION_H_
-#define KARVEL_ENGINE_PROGRAM_CONFIGURATION_H_
+#ifndef KARVEL_RECORDS_PROGRAM_CONFIGURATION_H_
+#define KARVEL_RECORDS_PROGRAM_CONFIGURATION_H_
 
 #include <atomic>
 #include <cstdint>
@@ -61,4 +61,4 @@ void apply_default_answer(ProgramConfiguration& configuration);
 
 }  // namespace karvel
 
-#endif  // KARVEL_ENGINE_PROGRAM_CONFIGURATION_H_
+#endif  // KARVEL_RECORDS_PROGRAM_CONFIGURATION_H_

@@ -15,8 +15,8 @@
 // of a line (empty, fold, match, words, length) see its text only up to the
 // first NUL, as a C string in a slot would hold it.
 
-#ifndef KARVEL_TEXT_LINE_READER_H_
-#define KARVEL_TEXT_LINE_READER_H_
+#ifndef KARVEL_FILES_LINE_READER_H_
+#define KARVEL_FILES_LINE_READER_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -108,4 +108,4 @@ void for_each_line_read(const char* p, size_t n, Take take) {
 
 }  // namespace karvel
 
-#endif  // KARVEL_TEXT_LINE_READER_H_
+#endif  // KARVEL_FILES_LINE_READER_H_

@@ -1,6 +1,6 @@
 // Cutting a file into line reads, and the buffered sequential reader.
 
-#include "text/line_reader.h"
+#include "files/line_reader.h"
 
 #include <unistd.h>
 

@@ -4,8 +4,8 @@
 // failed write, flush or close is kept, so that the run can report it and end
 // instead of reporting a completed run whose output is incomplete.
 
-#ifndef KARVEL_ENGINE_OUTPUT_FILE_H_
-#define KARVEL_ENGINE_OUTPUT_FILE_H_
+#ifndef KARVEL_FILES_OUTPUT_FILE_H_
+#define KARVEL_FILES_OUTPUT_FILE_H_
 
 #include <cstddef>
 #include <string>
@@ -49,4 +49,4 @@ class OutputFile {
 
 }  // namespace karvel
 
-#endif  // KARVEL_ENGINE_OUTPUT_FILE_H_
+#endif  // KARVEL_FILES_OUTPUT_FILE_H_

@@ -4,13 +4,13 @@
 // block's bytes are the range from its offset to the next block's offset.
 // Reads never go past the size measured by the statistics pass.
 
-#ifndef KARVEL_ENGINE_SOURCE_FILE_H_
-#define KARVEL_ENGINE_SOURCE_FILE_H_
+#ifndef KARVEL_FILES_SOURCE_FILE_H_
+#define KARVEL_FILES_SOURCE_FILE_H_
 
 #include <cstdint>
 #include <string>
 
-#include "messages/status.h"
+#include "files/status.h"
 
 namespace karvel {
 
@@ -26,4 +26,4 @@ struct SourceFile {
 
 }  // namespace karvel
 
-#endif  // KARVEL_ENGINE_SOURCE_FILE_H_
+#endif  // KARVEL_FILES_SOURCE_FILE_H_
