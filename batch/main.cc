@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "batch/batch_arguments.h"
+#include "batch/batch_help.h"
 #include "batch/terminal_view.h"
 #include "engine/run_context.h"
 #include "messages/messages.h"
@@ -19,6 +20,7 @@
 
 namespace {
 
+// The engine's usage text, shown after a bad word.
 void show_usage_on(FILE* out) {
   karvel::TerminalView view(out);
   karvel::Messages messages;
@@ -35,7 +37,7 @@ int main(int argc, char** argv) {
   std::string bad_word;
   switch (karvel::parse_batch_arguments(words, &arguments, &bad_word)) {
     case karvel::BatchCommand::kHelp:
-      show_usage_on(stdout);
+      karvel::print_batch_help(stdout);
       return 0;
     case karvel::BatchCommand::kVersion:
       printf("karvel-batch 4.0\n");

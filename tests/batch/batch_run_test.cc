@@ -221,8 +221,9 @@ TEST_F(BatchRunTest, BadCommandLinesTouchNoFile) {
     EXPECT_EQ(out_, "");
   }
   EXPECT_FALSE(testing::file_exists(dir_.file("#log")));
+  // Its words are compared with the manual page by scripts/check-batch-words.sh.
   ASSERT_EQ(run({"--help"}), 0);
-  EXPECT_EQ(split_lines(out_), kUsage);
+  EXPECT_EQ(split_lines(out_).at(0), "Usage: karvel-batch [NAME=VALUE ...]");
   ASSERT_EQ(run({"--version"}), 0);
   EXPECT_EQ(out_, "karvel-batch 4.0\n");
 }
