@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages that Karvel's build, tests and example need.
+# Installs the Debian 12 packages that Karvel's build, tests, example, manual
+# pages and Debian package need.
 # Works as root, or as a user through sudo. Does nothing when all are there.
 set -euo pipefail
 
@@ -8,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   xvfb xauth
+  scdoc librsvg2-bin dpkg-dev file lintian desktop-file-utils appstream
 )
 
 missing=()

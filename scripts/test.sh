@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds Karvel and runs every test:
 #   0. the include layers and clang-format;
-#   1. g++ build, warnings as errors, all tests;
+#   1. g++ build, warnings as errors, all tests (with the check that karvel-batch's
+#      words are documented), then the Debian package, built and checked;
 #   2. clang build with AddressSanitizer and UndefinedBehaviorSanitizer, all tests;
 #   3. clang build with ThreadSanitizer, the dialog and worker tests (label "threads");
 #   4. a short fuzzing session of the libFuzzer targets (scripts/fuzz.sh).
@@ -29,6 +30,9 @@ git ls-files '*.cc' '*.h' | xargs clang-format --dry-run --Werror
 echo "== g++, warnings as errors"
 configure_and_build out/gcc -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++
 ctest --test-dir out/gcc --output-on-failure -j "$jobs"
+
+echo "== the Debian package"
+scripts/check-package.sh out/gcc/batch/karvel-batch
 
 echo "== clang, AddressSanitizer and UndefinedBehaviorSanitizer"
 configure_and_build out/asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
