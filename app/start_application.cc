@@ -25,6 +25,8 @@ int start_application(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("karvel"));
   QApplication::setWindowIcon(application_icon());
+  // Lets the desktop match the window with the installed karvel.desktop.
+  QGuiApplication::setDesktopFileName(QStringLiteral("karvel"));
 
   RunContext context;
   MainDialog dialog(context);
