@@ -16,7 +16,7 @@ export CXXFLAGS LDFLAGS
 # The flags are read when the folder is configured first: start afresh.
 rm -rf "$build"
 mkdir -p "$build"
-log=$build/build-package.log
+log=$(realpath "$build")/build-package.log
 quiet() {
   "$@" >>"$log" 2>&1 || { cat "$log" >&2; echo "build-package: failed: $*" >&2; exit 1; }
 }
