@@ -38,9 +38,13 @@ struct LineRead {
   uint32_t length() const { return crlf ? raw_length - 1 : raw_length; }
 
   // True when the read is empty: its first character is a line feed or NUL.
+  // Whether an empty read ends its block is decided by BlockEnds.
   bool is_empty() const {
     return bytes[0] == '\n' || bytes[0] == '\0' || (crlf && raw_length == 2);
   }
+
+  // True when the read ends with a line feed: the next read begins a line.
+  bool ends_line() const { return bytes[raw_length - 1] == '\n'; }
 
   // Copies the characters into `slot` (kLineSlotSize bytes) and ends them
   // with a NUL. Returns the length of the text up to its first NUL.

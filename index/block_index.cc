@@ -7,6 +7,7 @@
 #include <cstring>
 #include <new>
 
+#include "files/block_ends.h"
 #include "files/line_reader.h"
 #include "index/block_hash.h"
 #include "messages/messages.h"
@@ -109,6 +110,7 @@ Status find_offsets(int fd, const std::string& file_name, KeywordMatcher& matche
   messages.show_message("Find Offsets: %lu blocks", ul(block_count));
   LineReader reader(fd, 0);
   BlockHasher hasher;
+  BlockEnds ends;
   char slot[kLineSlotSize];
   LineRead read;
   for (uint32_t i = 0; i < block_count; ++i) {
@@ -125,7 +127,7 @@ Status find_offsets(int fd, const std::string& file_name, KeywordMatcher& matche
         fold_line(slot);
         matcher.add_line(slot, length);
       }
-      if (read.is_empty()) break;
+      if (ends.ends_block(read)) break;
     }
     if (reader.error() != 0) break;
     index.set_block(i, offset, lines, matcher.block_theme(), hasher.value());

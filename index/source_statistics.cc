@@ -14,6 +14,7 @@
 #include <cstring>
 #include <vector>
 
+#include "files/block_ends.h"
 #include "files/line_reader.h"
 #include "messages/messages.h"
 
@@ -36,7 +37,9 @@ namespace {
 
 // Counts line reads for the statistics pass. Whole lines of text without NUL
 // bytes are counted from their length alone; anything else is cut read by
-// read, exactly as the block reader cuts it.
+// read, exactly as the block reader cuts it. Blocks end by the rule of
+// BlockEnds: in text without NUL that is a line of nothing but its line feed
+// (or CR LF), and only where it begins a line of the file.
 class StatisticsCounter {
  public:
   StatisticsCounter(FileStatistics& statistics, Messages& messages)
@@ -77,6 +80,7 @@ class StatisticsCounter {
 
   FileStatistics& s_;
   Messages& messages_;
+  BlockEnds ends_;                       // whether the next read begins a line
   uint64_t running_ = 0;                 // line reads of the block being counted
   uint64_t next_mark_ = kProgressLines;  // next multiple of 80000 line reads
 };
@@ -92,15 +96,17 @@ struct LineTally {
   bool too_many;           // more blocks than block numbers allow
 };
 
-// Counts the whole line of `chars` characters, its line feed included.
-// Returns true when a progress mark was passed.
-inline __attribute__((always_inline)) bool tally_line(LineTally& t, size_t chars) {
+// Counts the line of `chars` characters, its line feed included;
+// `begins_line` is false for the rest of a line whose first reads were
+// counted before. Returns true when a progress mark was passed.
+inline __attribute__((always_inline)) bool tally_line(LineTally& t, size_t chars,
+                                                      bool begins_line) {
   uint64_t reads = 1;
-  bool ends_block = chars == 1;
+  // Only a line of nothing but its line feed begins with an empty read; the
+  // lone line feed after 99, 198, ... characters ends no block.
+  bool ends_block = begins_line && chars == 1;
   if (chars > kMaxReadChars) {
     reads = (chars + kMaxReadChars - 1) / kMaxReadChars;
-    // The last read holds only the line feed: an empty read.
-    ends_block = chars - kMaxReadChars * (reads - 1) == 1;
     chars = kMaxReadChars;
   }
   if (chars > t.longest_line) t.longest_line = static_cast<uint32_t>(chars);
@@ -148,7 +154,7 @@ inline __attribute__((always_inline)) void take_line_feeds(uint64_t mask, const 
     mask &= mask - 1;
     size_t chars = f - *line_start + 1 - (f > *line_start && p[f - 1] == '\r');
     *line_start = f + 1;
-    if (tally_line(t, chars)) counter->show_progress(t.lines, &t.next_mark);
+    if (tally_line(t, chars, true)) counter->show_progress(t.lines, &t.next_mark);
   }
 }
 
@@ -179,6 +185,18 @@ size_t StatisticsCounter::count_lines(const char* p, size_t pos, size_t n, bool*
                  s_.max_len_line, s_.max_block_lines, false};
   size_t line_start = pos;
   size_t i = pos;
+  if (!ends_.begins_line()) {
+    // The rest of a line whose first reads were counted before.
+    const char* lf = static_cast<const char*>(memchr(p + pos, '\n', n - pos));
+    if (lf == nullptr) {
+      i = n;
+    } else {
+      size_t f = static_cast<size_t>(lf - p);
+      size_t chars = f - pos + 1 - (f > pos && p[f - 1] == '\r');
+      line_start = i = f + 1;
+      if (tally_line(t, chars, false)) show_progress(t.lines, &t.next_mark);
+    }
+  }
 #if defined(__x86_64__)
   static const bool wide = __builtin_cpu_supports("avx2");
   i = wide ? count_line_feeds_avx2(p, i, n, t, &line_start, this)
@@ -188,8 +206,9 @@ size_t StatisticsCounter::count_lines(const char* p, size_t pos, size_t n, bool*
     if (p[i] != '\n') continue;
     size_t chars = i - line_start + 1 - (i > line_start && p[i - 1] == '\r');
     line_start = i + 1;
-    if (tally_line(t, chars)) show_progress(t.lines, &t.next_mark);
+    if (tally_line(t, chars, true)) show_progress(t.lines, &t.next_mark);
   }
+  if (line_start != pos) ends_.set_begins_line(true);
   s_.file_lines = t.lines;
   running_ = t.running;
   next_mark_ = t.next_mark;
@@ -226,11 +245,12 @@ bool StatisticsCounter::count(const char* p, size_t n, bool at_eof, size_t* coun
       uint64_t reads = (rest - 1) / kMaxReadChars;
       ok = add_reads(reads, false, kMaxReadChars);
       pos += reads * kMaxReadChars;
+      ends_.set_begins_line(false);
     }
   } else {
     while (ok && pos < n && (at_eof || n - pos >= kReadLookahead)) {
       LineRead read = cut_line_read(p + pos, n - pos);
-      ok = add_reads(1, read.is_empty(), static_cast<uint32_t>(read.text_length()));
+      ok = add_reads(1, ends_.ends_block(read), static_cast<uint32_t>(read.text_length()));
       pos += read.raw_length;
     }
   }

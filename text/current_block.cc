@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "files/block_ends.h"
 #include "files/line_reader.h"
 #include "text/fold.h"
 
@@ -34,7 +35,7 @@ Status CurrentBlock::append_line(const char* text_with_nul) {
   return Status::OK();
 }
 
-Status CurrentBlock::CB_get_from_file(LineReader& reader) {
+Status CurrentBlock::CB_get_from_file(LineReader& reader, BlockEnds& ends) {
   line_count_ = 0;
   LineRead read;
   char slot[kLineSlotSize];
@@ -42,7 +43,7 @@ Status CurrentBlock::CB_get_from_file(LineReader& reader) {
     read.copy_to_slot(slot);
     Status status = append_line(slot);
     if (!status.ok()) return status;
-    if (read.is_empty()) break;
+    if (ends.ends_block(read)) break;
   }
   return Status::OK();
 }

@@ -13,6 +13,7 @@
 
 namespace karvel {
 
+class BlockEnds;
 class LineReader;
 
 class CurrentBlock {
@@ -25,9 +26,10 @@ class CurrentBlock {
   const char* get_line(uint32_t i) const { return &slots_[static_cast<size_t>(i) * 100]; }
 
   // Reads the next block from `reader`: lines are folded and stored up to and
-  // including the first empty one, or to the end of the file. A block longer
-  // than the capacity fails with "CB_get_from_file: Too long block".
-  Status CB_get_from_file(LineReader& reader);
+  // including the read that ends the block, or to the end of the file. `ends`
+  // has followed the reader's earlier reads. A block longer than the capacity
+  // fails with "CB_get_from_file: Too long block".
+  Status CB_get_from_file(LineReader& reader, BlockEnds& ends);
 
   // Empties the buffer; then append_line adds lines as read (folded here).
   void clear() { line_count_ = 0; }

@@ -3,9 +3,9 @@
 // The source part of the input is read three ways: by the line reader, by the
 // statistics pass (with a small buffer whose size varies, so that reads fall
 // across buffer boundaries) and by find_offsets. Each must agree with the
-// conservation check's own splitter: every read's size and emptiness, the
-// counts of reads and blocks, the longest block, and every block's offset and
-// number of reads.
+// conservation check's own splitter: every read's size, emptiness and whether
+// it ends a block, the counts of reads and blocks, the longest block, and
+// every block's offset and number of reads.
 
 #include <unistd.h>
 
@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "conservation.h"
+#include "files/block_ends.h"
 #include "files/line_reader.h"
 #include "fuzz_input.h"
 #include "index/block_index.h"
@@ -30,6 +31,7 @@ std::string number(uint64_t n) { return std::to_string(n); }
 
 void check_line_reader(int fd, const std::vector<hardening::ReadEnd>& expected) {
   LineReader reader(fd, 0);
+  BlockEnds ends;
   LineRead read;
   size_t i = 0;
   uint64_t position = 0;
@@ -41,6 +43,9 @@ void check_line_reader(int fd, const std::vector<hardening::ReadEnd>& expected) 
                  number(expected[i].end));
     }
     if (read.is_empty() != expected[i].empty) fuzz::fail("read " + number(i) + ": emptiness");
+    if (ends.ends_block(read) != expected[i].ends_block) {
+      fuzz::fail("read " + number(i) + ": end of block");
+    }
     ++i;
   }
   if (reader.error() != 0) fuzz::fail("the line reader failed on a file in memory");
@@ -60,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   uint32_t in_block = 0;
   for (const hardening::ReadEnd& read : reads) {
     ++in_block;
-    if (read.empty) {
+    if (read.ends_block) {
       block_reads.push_back(in_block);
       block_starts.push_back(read.end);
       in_block = 0;

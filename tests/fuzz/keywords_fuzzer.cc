@@ -10,6 +10,7 @@
 
 #include <string>
 
+#include "files/block_ends.h"
 #include "files/line_reader.h"
 #include "files/output_file.h"
 #include "fuzz_input.h"
@@ -58,13 +59,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   table.log_keywords_information(messages);
 
-  // One block: the reads of the source part, up to its first empty read.
+  // One block: the reads of the source part, up to the read that ends it.
   CurrentBlock block;
   if (!block.create(kBlockReads).ok()) return 0;
   KeywordMatcher matcher(table);
   KeywordMatcher sparse_matcher(table, 0);
   matcher.start_block();
   sparse_matcher.start_block();
+  BlockEnds ends;
   bool block_ended = false;
   for_each_line_read(input.source.data(), input.source.size(), [&](const LineRead& read) {
     if (block_ended || block.get_line_count() == kBlockReads) return;
@@ -74,7 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fold_line(slot);
     if (!matcher.decided()) matcher.add_line(slot, length);
     sparse_matcher.add_line(slot, length);
-    block_ended = read.is_empty();
+    block_ended = ends.ends_block(read);
   });
 
   uint32_t expected = theme_by_keyword_loop(table, block, messages);

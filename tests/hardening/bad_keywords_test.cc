@@ -85,7 +85,7 @@ TEST(BadKeywords, LinesOfOneHundredFiftyBytesAreTwoKeywords) {
   const std::string first = line.substr(0, 99), second = line.substr(99);
   // A block holding the first 99 characters in one read (theme 0), one
   // holding the last 51 (theme 1), and one holding neither.
-  const std::string b_first = first + "\n", b_second = "x " + second + "\n\n",
+  const std::string b_first = first + "\n\n", b_second = "x " + second + "\n\n",
                     b_none = "nothing\n\n";
   CheckedRun run = run_checked(b_none + b_second + b_first, line + "\n");
   expect_completed_and_conserved(run);

@@ -49,12 +49,13 @@ TEST(BadSource, BinaryDataIsCopiedByteForByte) {
   std::string noise = random_bytes(random, 64 * 1024);
   expect_completed_and_conserved(run_checked(noise, "cat\n'\xFF\xFF'\n*\x80*\n"));
 
-  // NUL bytes: every read of them is empty, so 5000 NULs are 51 blocks (50
-  // of 99 bytes and one of 50), none with a theme, all kept in order.
+  // NUL bytes: every read of them is empty, but only the first begins a
+  // line, so 5000 NULs are one block of 99 bytes and a tail of 50 reads.
   std::string nuls(5000, '\0');
   CheckedRun run = run_checked(nuls, "cat\n");
   expect_completed_and_conserved(run);
-  EXPECT_TRUE(has_line(run.batch.list(), "51 blocks saved in the rest file"));
+  EXPECT_TRUE(has_line(run.batch.list(), "1 blocks saved in the rest file"));
+  EXPECT_TRUE(has_line(run.batch.list(), "50 lines after the last block saved in the rest file"));
   EXPECT_EQ(run.rst, nuls);
 
   // Runs of 0xFF, one of them far longer than a read.

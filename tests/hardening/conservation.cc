@@ -20,6 +20,7 @@ constexpr size_t kMaxReadChars = 99;
 struct Read {
   size_t end = 0;
   bool empty = false;
+  bool ends_block = false;
   std::string text;
 };
 
@@ -44,6 +45,8 @@ Read read_line(const std::string& bytes, size_t begin) {
   read.end = pos;
   // The first character decides: a line feed (or CR LF) or a NUL.
   read.empty = read.text.empty() || read.text[0] == '\n';
+  // Only an empty read at the start of a line ends a block.
+  read.ends_block = read.empty && (begin == 0 || bytes[begin - 1] == '\n');
   return read;
 }
 
@@ -56,7 +59,7 @@ SplitText split_blocks(const std::string& bytes) {
   while (pos < bytes.size()) {
     Read read = read_line(bytes, pos);
     pos = read.end;
-    if (read.empty) {
+    if (read.ends_block) {
       split.blocks.push_back(bytes.substr(block_start, pos - block_start));
       block_start = pos;
     }
@@ -70,7 +73,7 @@ std::vector<ReadEnd> line_reads(const std::string& bytes) {
   for (size_t pos = 0; pos < bytes.size();) {
     Read read = read_line(bytes, pos);
     pos = read.end;
-    reads.push_back({read.end, read.empty});
+    reads.push_back({read.end, read.empty, read.ends_block});
   }
   return reads;
 }
@@ -103,7 +106,7 @@ class Cutter {
   }
 
   // First the block that reading the output itself gives (through its first
-  // empty read), then every other that fits. Written in another order, a few
+  // read that ends a block), then every other that fits. Written in another order, a few
   // blocks are read differently (one that ended the source in the middle of a
   // read; a CR at the end of one and a LF at the start of the next): only
   // there does a cut need the others.
@@ -113,7 +116,7 @@ class Cutter {
     while (end < output.size()) {
       Read read = read_line(output, end);
       end = read.end;
-      if (read.empty) break;
+      if (read.ends_block) break;
     }
     auto natural = index_of_.find(output.substr(pos, end - pos));
     if (natural != index_of_.end()) options.push_back(natural->second);

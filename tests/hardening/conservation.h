@@ -18,7 +18,8 @@
 namespace karvel::hardening {
 
 // A file cut into blocks: each block is a run of line reads ending with an
-// empty read; the reads after the last empty read are the tail.
+// empty read at the start of a line; the reads after the last block are the
+// tail.
 struct SplitText {
   std::vector<std::string> blocks;  // the bytes of each block, in file order
   std::string tail;                 // the bytes after the last block
@@ -27,14 +28,17 @@ struct SplitText {
 // Cuts `bytes` into line reads and blocks. A read takes at most 99
 // characters, or fewer through a line feed; a CR immediately followed by LF
 // counts as one character (the LF) and stays in the bytes. A read is empty
-// when its first character is LF or NUL, or when it is exactly CR LF.
+// when its first character is LF or NUL, or when it is exactly CR LF. An
+// empty read ends a block when it begins a line: at the start of the file or
+// right after a LF.
 SplitText split_blocks(const std::string& bytes);
 
 // The line reads of `bytes`, by the same rule: the offset just after each
-// read, and whether the read is empty.
+// read, whether it is empty and whether it ends a block.
 struct ReadEnd {
   size_t end;
   bool empty;
+  bool ends_block;
 };
 std::vector<ReadEnd> line_reads(const std::string& bytes);
 

@@ -27,10 +27,13 @@ TEST(ConservationSplitter, CutsReadsLikeTheProgramDoes) {
   EXPECT_EQ(split.tail, "q\n");
 
   // A line of 99 characters and its line feed are two reads: the line feed
-  // alone is empty and ends the block. With CR LF the CR does not count.
+  // alone is empty but begins no line, so it ends no block; nor does a read
+  // of a long line that begins with NUL. With CR LF the CR does not count.
   std::string line99(99, 'k');
-  EXPECT_EQ(split_blocks(line99 + "\nnext").blocks, std::vector<std::string>{line99 + "\n"});
-  EXPECT_EQ(split_blocks(line99 + "\r\nnext").blocks, std::vector<std::string>{line99 + "\r\n"});
+  EXPECT_TRUE(split_blocks(line99 + "\nnext").blocks.empty());
+  EXPECT_EQ(split_blocks(line99 + "\r\n\r\n").blocks,
+            std::vector<std::string>{line99 + "\r\n\r\n"});
+  EXPECT_TRUE(split_blocks(line99 + std::string("\0z\n", 3)).blocks.empty());
   std::string line98(98, 'k');
   EXPECT_TRUE(split_blocks(line98 + "\r\nnext").blocks.empty());
 }

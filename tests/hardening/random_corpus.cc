@@ -25,6 +25,11 @@ std::string random_line(Random& random, const std::vector<std::string>& vocabula
     // A long line: taken in several reads of 99 characters.
     size_t length = 90 + random.below(300);
     while (line.size() < length) line += random.pick(vocabulary) + random.pick(kGaps);
+    // Now and then it ends at or next to the end of a read, or a read in its
+    // middle begins with NUL.
+    const size_t kEdges[] = {98, 99, 100, 198, 297};
+    if (random.chance(40)) line.resize(kEdges[random.below(5)], 'o');
+    if (line.size() > 99 && random.chance(15)) line[99] = '\0';
   } else {
     uint32_t words = 1 + random.below(8);
     for (uint32_t w = 0; w < words; ++w) {

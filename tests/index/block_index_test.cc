@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include "files/block_ends.h"
 #include "files/line_reader.h"
 #include "files/output_file.h"
 #include "index/source_statistics.h"
@@ -44,10 +45,11 @@ std::vector<FoundBlock> literal_blocks(int fd, const KeywordTable& table, uint32
   CurrentBlock block;
   EXPECT_TRUE(block.create(capacity).ok());
   LineReader reader(fd);
+  BlockEnds ends;
   std::vector<FoundBlock> blocks;
   for (uint32_t i = 0; i < block_count; ++i) {
     FoundBlock found = {reader.position(), 0, kNoTheme};
-    EXPECT_TRUE(block.CB_get_from_file(reader).ok());
+    EXPECT_TRUE(block.CB_get_from_file(reader, ends).ok());
     found.lines = block.get_line_count();
     for (uint32_t k = 0; k < table.get_keyword_count(); ++k) {
       if (keyword_in_block(block, table.get_keyword(k), table.get_search_type(k), messages)) {
@@ -76,8 +78,15 @@ TEST(BlockIndexTest, FindOffsetsMatchesTheBlockReaderAndKeywordRuleAsWritten) {
       int n = 1 + static_cast<int>(random() % 6);
       for (int w = 0; w < n; ++w) source += words[random() % words.size()] + gaps[random() % 6];
       if (random() % 10 == 0) source += std::string(120, 'c') + "at";
-      source += "\n";
+      if (random() % 6 == 0) {  // a line that ends at or next to the end of a read
+        const size_t kEdges[] = {98, 99, 100, 198, 297};
+        size_t line_start = source.rfind('\n') + 1, length = kEdges[random() % 5];
+        source.resize(line_start + length, 'c');
+        if (random() % 4 == 0) source[line_start + (length > 99 && random() % 2 ? 99 : 0)] = '\0';
+      }
+      source += random() % 5 == 0 ? "\r\n" : "\n";
     }
+    if (random() % 4 == 0 && !source.empty()) source.pop_back();  // no line feed at the end
     KeywordTable table;
     for (int k = 0, n = static_cast<int>(random() % 6); k < n; ++k) {
       std::string keyword = k == 0 && random() % 5 == 0 ? "" : words[random() % 3];

@@ -133,12 +133,14 @@ std::vector<std::string> random_blocks(std::mt19937& random, int count) {
                                 std::string("a\0z\n", 4),
                                 "a b\n",
                                 std::string(120, 'l') + "\n",
-                                "b\r\n"};
+                                "b\r\n",
+                                std::string(99, 'l') + "\r\n",
+                                std::string(99, 'l') + std::string("\0z\n", 3)};
   std::vector<std::string> blocks;
   for (int i = 0; i < count; ++i) {
     std::string block;
     int lines = static_cast<int>(random() % 4);
-    for (int l = 0; l < lines; ++l) block += pieces[random() % 8];
+    for (int l = 0; l < lines; ++l) block += pieces[random() % 10];
     blocks.push_back(block + "\n");
   }
   return blocks;

@@ -166,7 +166,7 @@ std::string random_line(std::mt19937& random) {
     line += kGaps[random() % 10];
   }
   if (random() % 20 == 0) line += std::string(90, 'z') + " cat";  // a read boundary inside words
-  if (line.size() % 99 == 0) line += "x";  // a lone line feed would end the block
+  if (random() % 20 == 0) line.resize(99 * (1 + random() % 3), 'z');  // then a lone line feed
   return line + "\n";
 }
 

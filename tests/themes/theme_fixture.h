@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "files/block_ends.h"
 #include "files/line_reader.h"
 #include "files/output_file.h"
 #include "files/source_file.h"
@@ -36,7 +37,7 @@ inline std::vector<std::string> slot_strings(const std::string& bytes) {
 }
 
 // A source written to a folder and indexed as the block reader would: every
-// block ends with its first empty read.
+// block ends with its first empty read that begins a line.
 struct IndexedSource {
   TempDir dir;
   std::string text;
@@ -76,6 +77,7 @@ struct IndexedSource {
     std::vector<uint32_t> lines;
     std::vector<uint64_t> hashes;
     BlockHasher hasher;
+    BlockEnds ends;
     uint32_t reads = 0;
     uint64_t at = 0;
     for_each_line_read(text.data(), text.size(), [&](const LineRead& read) {
@@ -84,7 +86,7 @@ struct IndexedSource {
       hasher.add_read(slot, length);
       ++reads;
       at += read.raw_length;
-      if (read.is_empty()) {
+      if (ends.ends_block(read)) {
         lines.push_back(reads);
         hashes.push_back(same_fingerprints ? 7 : hasher.value());
         offsets.push_back(at);
