@@ -10,18 +10,20 @@
 #include <cerrno>
 #include <cstdint>
 
+#include "text/text_conversion.h"
+
 namespace karvel::app {
 
-namespace {
-
-QString displayed_line(const std::string& line) {
-  size_t length = line.size();
-  if (length > 0 && line[length - 1] == '\n') --length;
-  if (length > 0 && line[length - 1] == '\r') --length;
-  return QString::fromLocal8Bit(line.data(), static_cast<qsizetype>(length));
+QString DialogView::displayed_line(const QueuedLine& line) {
+  std::string text = line.text;
+  if (!text.empty() && text.back() == '\n') text.pop_back();
+  if (!text.empty() && text.back() == '\r') text.pop_back();
+  if (!line.from_user_file) {
+    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+  }
+  if (line.encoding == TextEncoding::kCp866) text = convert_from_cp866(text, "UTF-8");
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
-
-}  // namespace
 
 DialogView::DialogView(QObject* parent) : QObject(parent), gui_thread_(std::this_thread::get_id()) {
   doorbell_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
@@ -43,6 +45,14 @@ DialogView::~DialogView() {
 }
 
 void DialogView::append_output_line(const std::string& line) {
+  queue_line({line, false, TextEncoding::kCp866});
+}
+
+void DialogView::append_text_line(const std::string& line, TextEncoding encoding) {
+  queue_line({line, true, encoding});
+}
+
+void DialogView::queue_line(QueuedLine line) {
   std::unique_lock<std::mutex> lock(mutex_);
   if (closed_) return;
   const bool gui = on_gui_thread();
@@ -50,7 +60,7 @@ void DialogView::append_output_line(const std::string& line) {
     delivered_.wait(lock, [this] { return lines_.size() < kMaxQueuedLines || closed_; });
     if (closed_) return;
   }
-  lines_.push_back(line);
+  lines_.push_back(std::move(line));
   if (gui) {
     lock.unlock();
     deliver();
@@ -103,7 +113,7 @@ bool DialogView::call_on_gui(const std::function<void()>& task) {
 }
 
 void DialogView::deliver() {
-  std::vector<std::string> lines;
+  std::vector<QueuedLine> lines;
   std::vector<std::pair<int, std::string>> fields;
   const std::function<void()>* task = nullptr;
   {
@@ -121,7 +131,7 @@ void DialogView::deliver() {
   if (!lines.empty()) {
     QStringList shown;
     shown.reserve(static_cast<qsizetype>(lines.size()));
-    for (const std::string& line : lines) shown.append(displayed_line(line));
+    for (const QueuedLine& line : lines) shown.append(displayed_line(line));
     emit lines_arrived(shown);
   }
   for (const auto& [control, text] : fields) {

@@ -49,8 +49,11 @@ class DialogView : public QObject, public RunView {
   explicit DialogView(QObject* parent = nullptr);
   ~DialogView() override;
 
-  // RunView, from any thread. A trailing line feed is not shown.
+  // RunView, from any thread. A trailing line feed is not shown. Lines are
+  // decoded in the system's encoding; text from the user's files in its
+  // run's encoding.
   void append_output_line(const std::string& line) override;
+  void append_text_line(const std::string& line, TextEncoding encoding) override;
   void set_field(int control, const std::string& text) override;
   // The dialog has no console keyboard: no key can come.
   int read_answer_key(const char* accepted) override;
@@ -73,6 +76,15 @@ class DialogView : public QObject, public RunView {
   void field_changed(int control, const QString& text);
 
  private:
+  // A line waiting to be shown, and how to decode it.
+  struct QueuedLine {
+    std::string text;
+    bool from_user_file;    // text of the user's files, in `encoding`
+    TextEncoding encoding;  // else the system's own encoding
+  };
+  void queue_line(QueuedLine line);
+  static QString displayed_line(const QueuedLine& line);
+
   bool on_gui_thread() const { return std::this_thread::get_id() == gui_thread_; }
   void ring_doorbell();  // with mutex_ held
   void clear_doorbell();
@@ -84,7 +96,7 @@ class DialogView : public QObject, public RunView {
 
   mutable std::mutex mutex_;
   std::condition_variable delivered_;
-  std::vector<std::string> lines_;
+  std::vector<QueuedLine> lines_;
   std::vector<std::pair<int, std::string>> fields_;
   const std::function<void()>* task_ = nullptr;
   bool task_done_ = false;

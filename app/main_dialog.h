@@ -19,6 +19,7 @@
 #include <string>
 
 #include "app/dialog_view.h"
+#include "files/text_encoding.h"
 #include "messages/messages.h"
 
 class QCheckBox;
@@ -43,6 +44,7 @@ struct RunSettings {
   std::string src, dst, dbl, rst, kwd, log;
   uint32_t length_ratio = 0;
   uint32_t similarity_ratio = 0;
+  EncodingChoice encoding = EncodingChoice::kAuto;
 };
 
 class MainDialog : public QDialog {
@@ -57,6 +59,7 @@ class MainDialog : public QDialog {
   QWidget* control(int id) const;
   QListWidget* output_list() const { return output_list_; }
   QMenu* system_menu() const { return system_menu_; }
+  EncodingChoice encoding_choice() const { return encoding_choice_; }
   DialogView& view() { return view_; }
   QIcon icon() const { return icon_; }
 
@@ -96,6 +99,7 @@ class MainDialog : public QDialog {
   void build_controls();
   void init_dialog();
   void build_system_menu();
+  void add_encoding_menu();
   void connect_commands();
   void apply_controls_running(bool running);
   void show_auto_names(uint32_t number);
@@ -128,6 +132,8 @@ class MainDialog : public QDialog {
   uint32_t auto_number_ = 0;
   int auto_names_ = 0;
   int rst_eq_dst_ = 1;
+  // The window menu's Text encoding: kept while the program runs.
+  EncodingChoice encoding_choice_ = EncodingChoice::kAuto;
   QIcon icon_;
 
   std::map<int, QWidget*> controls_;

@@ -1,7 +1,8 @@
 // MainDialog's window menu (the context menu, which Linux window managers
-// leave to the program): Minimize, Close and About, the About box, the Help
-// text and the application icon.
+// leave to the program): Minimize, Close, the Text encoding of later runs
+// and About, the About box, the Help text and the application icon.
 
+#include <QActionGroup>
 #include <QContextMenuEvent>
 #include <QMenu>
 
@@ -39,10 +40,31 @@ void MainDialog::build_system_menu() {
   for (const auto& [text, command] : commands) {
     system_menu_->addAction(QString::fromLatin1(text))->setData(command);
   }
+  add_encoding_menu();
   system_menu_->addSeparator();
   system_menu_->addAction(QString::fromLatin1(kAboutMenuText))->setData(kAboutCommand);
-  connect(system_menu_, &QMenu::triggered, this,
-          [this](QAction* action) { system_command(action->data().toInt()); });
+  connect(system_menu_, &QMenu::triggered, this, [this](QAction* action) {
+    if (action->parent() == system_menu_) system_command(action->data().toInt());
+  });
+}
+
+void MainDialog::add_encoding_menu() {
+  QMenu* menu = system_menu_->addMenu(QStringLiteral("Text &encoding"));
+  menu->setObjectName(QStringLiteral("encoding_menu"));
+  auto* group = new QActionGroup(menu);
+  const std::pair<const char*, EncodingChoice> choices[] = {
+      {"&Automatic", EncodingChoice::kAuto},
+      {"&UTF-8", EncodingChoice::kUtf8},
+      {"Code page &866", EncodingChoice::kCp866},
+  };
+  for (const auto& [text, choice] : choices) {
+    QAction* action = menu->addAction(QString::fromLatin1(text));
+    action->setCheckable(true);
+    action->setChecked(choice == encoding_choice_);
+    action->setActionGroup(group);
+    const EncodingChoice chosen = choice;
+    connect(action, &QAction::triggered, this, [this, chosen] { encoding_choice_ = chosen; });
+  }
 }
 
 void MainDialog::contextMenuEvent(QContextMenuEvent* event) {

@@ -34,6 +34,7 @@ int MainDialog::start_runs() {
   if (!begun) return -1;
 
   for (;;) {
+    context_.set_encoding_choice(settings.encoding);
     const int result = context_.run_processing(
         &view_, settings.debug, settings.check_similarity, settings.sort, settings.rst_eq_dst,
         settings.src, settings.dst, settings.dbl, settings.rst, settings.kwd, settings.log,
@@ -69,6 +70,7 @@ RunSettings MainDialog::run_settings() const {
   settings.check_similarity = check_similarity_;
   settings.sort = sort_blocks_;
   settings.rst_eq_dst = rst_eq_dst_;
+  settings.encoding = encoding_choice_;
   // Names are passed whole, whatever their length.
   settings.src = src_name_;
   settings.dst = dst_name_;

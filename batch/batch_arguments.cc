@@ -31,6 +31,20 @@ bool parse_rate(const std::string& value, uint32_t* out) {
   return true;
 }
 
+// auto, utf8 or cp866.
+bool parse_encoding(const std::string& value, EncodingChoice* out) {
+  if (value == "auto") {
+    *out = EncodingChoice::kAuto;
+  } else if (value == "utf8") {
+    *out = EncodingChoice::kUtf8;
+  } else if (value == "cp866") {
+    *out = EncodingChoice::kCp866;
+  } else {
+    return false;
+  }
+  return true;
+}
+
 bool parse_word(const std::string& word, BatchArguments* a) {
   if (word == "debug") {
     a->debug = 1;
@@ -64,6 +78,8 @@ bool parse_word(const std::string& word, BatchArguments* a) {
     return parse_switch(value, &a->rst_dst);
   else if (name == "debug")
     return parse_switch(value, &a->debug);
+  else if (name == "enc")
+    return parse_encoding(value, &a->enc);
   else if (name == "ans") {
     if (value.size() != 1) return false;
     a->ans = value[0];

@@ -8,22 +8,25 @@
 #include <string>
 #include <vector>
 
+#include "files/text_encoding.h"
+
 namespace karvel {
 
 struct BatchArguments {
-  std::string src = "#src";  // source file
-  std::string dst = "#dst";  // destination file
-  std::string kwd = "#kwd";  // keywords file
-  std::string rst = "#rst";  // rest file
-  std::string dbl = "#dbl";  // doubles file
-  std::string log = "#log";  // protocol file
-  uint32_t len_rat = 50;     // length ratio, percent
-  uint32_t sim_rat = 60;     // similarity ratio, percent
-  int sort = 1;              // write the sorted output
-  int similar = 1;           // search similar blocks
-  int rst_dst = 1;           // sorted output to the rest file
-  int debug = 0;             // keywords listing and final report
-  char ans = 'g';            // default answer to the similarity question
+  std::string src = "#src";                    // source file
+  std::string dst = "#dst";                    // destination file
+  std::string kwd = "#kwd";                    // keywords file
+  std::string rst = "#rst";                    // rest file
+  std::string dbl = "#dbl";                    // doubles file
+  std::string log = "#log";                    // protocol file
+  uint32_t len_rat = 50;                       // length ratio, percent
+  uint32_t sim_rat = 60;                       // similarity ratio, percent
+  int sort = 1;                                // write the sorted output
+  int similar = 1;                             // search similar blocks
+  int rst_dst = 1;                             // sorted output to the rest file
+  int debug = 0;                               // keywords listing and final report
+  char ans = 'g';                              // default answer to the similarity question
+  EncodingChoice enc = EncodingChoice::kAuto;  // text encoding: auto, utf8 or cp866
 };
 
 enum class BatchCommand { kRun, kHelp, kVersion, kBadArgument };

@@ -2,6 +2,7 @@
 //
 //   karvel-batch [src=FILE] [dst=FILE] [kwd=FILE] [rst=FILE] [dbl=FILE] [log=FILE]
 //                [len_rat=N] [sim_rat=N] [sort=S] [similar=S] [rst_dst=S] [debug[=S]] [ans=C]
+//                [enc=auto|utf8|cp866]
 //
 // Exit status: 0 when the run completed, 1 when it did not, 2 for a bad
 // command line (which touches no file).
@@ -53,6 +54,7 @@ int main(int argc, char** argv) {
   karvel::TerminalView view(stdout);
   karvel::RunContext context;
   context.set_default_answer(arguments.ans);
+  context.set_encoding_choice(arguments.enc);
   int result = context.run_processing(&view, arguments.debug, arguments.similar, arguments.sort,
                                       arguments.rst_dst, arguments.src, arguments.dst,
                                       arguments.dbl, arguments.rst, arguments.kwd, arguments.log,

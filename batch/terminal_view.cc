@@ -2,11 +2,15 @@
 
 #include "batch/terminal_view.h"
 
+#include <langinfo.h>
+#include <locale.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+
+#include "text/text_conversion.h"
 
 namespace karvel {
 
@@ -35,9 +39,20 @@ int read_key() {
   return got == 1 ? c : -1;
 }
 
+// The character encoding of the user's locale.
+std::string locale_encoding() {
+  locale_t locale = newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(0));
+  if (locale == static_cast<locale_t>(0)) return "ASCII";
+  std::string encoding = nl_langinfo_l(CODESET, locale);
+  freelocale(locale);
+  return encoding;
+}
+
 }  // namespace
 
-TerminalView::TerminalView(FILE* lines) : lines_(lines), progress_(isatty(STDERR_FILENO) != 0) {}
+TerminalView::TerminalView(FILE* lines) : lines_(lines), progress_(isatty(STDERR_FILENO) != 0) {
+  if (isatty(fileno(lines)) != 0) terminal_encoding_ = locale_encoding();
+}
 
 TerminalView::~TerminalView() { end_progress(); }
 
@@ -46,6 +61,14 @@ void TerminalView::append_output_line(const std::string& line) {
   fputs(line.c_str(), lines_);
   if (line.empty() || line.back() != '\n') fputc('\n', lines_);
   fflush(lines_);
+}
+
+void TerminalView::append_text_line(const std::string& line, TextEncoding encoding) {
+  if (encoding == TextEncoding::kCp866 && !terminal_encoding_.empty()) {
+    append_output_line(convert_from_cp866(line, terminal_encoding_.c_str()));
+  } else {
+    append_output_line(line);
+  }
 }
 
 void TerminalView::set_field(int control, const std::string& text) {

@@ -1,6 +1,10 @@
 // The run's window in a shell: output-list lines to standard output, a
 // one-line progress display on standard error when it is a terminal, and
 // answer keys from standard input.
+//
+// Lines go out as the bytes they are, so that scripts can compare them; only
+// code page 866 text going to a terminal is converted to the terminal's own
+// encoding.
 
 #ifndef KARVEL_BATCH_TERMINAL_VIEW_H_
 #define KARVEL_BATCH_TERMINAL_VIEW_H_
@@ -22,6 +26,7 @@ class TerminalView : public RunView {
   ~TerminalView() override;
 
   void append_output_line(const std::string& line) override;
+  void append_text_line(const std::string& line, TextEncoding encoding) override;
   void set_field(int control, const std::string& text) override;
   int read_answer_key(const char* accepted) override;
 
@@ -32,6 +37,7 @@ class TerminalView : public RunView {
   void show_progress();
 
   FILE* lines_;
+  std::string terminal_encoding_;      // of `lines` when it is a terminal, else empty
   bool progress_ = false;              // standard error is a terminal
   bool progress_shown_ = false;        // a progress line stands on it now
   std::map<int, std::string> fields_;  // latest text of each field

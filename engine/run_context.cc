@@ -13,6 +13,7 @@
 #include "text/fold.h"
 #include "text/keyword_matcher.h"
 #include "text/keyword_table.h"
+#include "text/utf8_check.h"
 #include "themes/output_files.h"
 #include "themes/theme_workspace.h"
 
@@ -48,6 +49,7 @@ int RunContext::run_processing(RunView* window, int debug, int check_similarity,
                                const std::string& log_file_name, uint32_t length_ratio,
                                uint32_t similarity_ratio) {
   messages_.set_window(window);
+  messages_.set_text_encoding(TextEncoding::kCp866);
   build_fold_table();
   {
     std::lock_guard<std::mutex> lock(configuration_mutex_);
@@ -76,7 +78,10 @@ int RunContext::perform_run(Run& run, int debug, int check_similarity, int sort,
   }
 
   SourceFile& source = run.files.source();
-  status = Get_File_Statistics(source.fd, source.name, statistics_, messages_);
+  // The automatic choice of the text encoding looks at every byte of it.
+  Utf8Check source_check;
+  status = Get_File_Statistics(source.fd, source.name, statistics_, messages_, 256 << 10,
+                               encoding_choice_ == EncodingChoice::kAuto ? &source_check : nullptr);
   if (!status.ok()) return report_error(run, status);
   source.size = statistics_.file_bytes;
 
@@ -93,7 +98,7 @@ int RunContext::perform_run(Run& run, int debug, int check_similarity, int sort,
   configuration->set_similarity_ratio(static_cast<int32_t>(similarity_ratio));
   configuration->set_length_ratio(static_cast<int32_t>(length_ratio));
 
-  status = set_up_run(run, *configuration);
+  status = set_up_run(run, *configuration, source_check);
   if (!status.ok()) return report_error(run, status);
 
   if (configuration->get_similarity_ratio() == 0 || configuration->get_length_ratio() == 0) {
@@ -127,13 +132,31 @@ int RunContext::perform_run(Run& run, int debug, int check_similarity, int sort,
   return finish_run(run) ? 0 : -1;
 }
 
-Status RunContext::set_up_run(Run& run, ProgramConfiguration& configuration) {
+Status RunContext::load_keywords(Run& run, Utf8Check& source_check) {
+  Utf8Check keywords_check;
+  if (encoding_choice_ == EncodingChoice::kAuto) {
+    Status status =
+        check_file_utf8(run.files.keywords_fd(), "keywords file " + run.names.kwd, &keywords_check);
+    if (!status.ok()) return status;
+  }
+  TextEncoding encoding = choose_text_encoding(encoding_choice_, keywords_check, source_check);
   run.keywords = std::make_unique<KeywordTable>();
+  run.keywords->set_text_encoding(encoding);
+  run.files.source().encoding = encoding;
+  messages_.set_text_encoding(encoding);
   bool reached_end = false;
   Status status =
       run.keywords->load_keywords(run.files.keywords_fd(), run.names.kwd, messages_, &reached_end);
   if (!status.ok()) return status;
   if (reached_end) run.files.close_keywords();
+  if (encoding == TextEncoding::kUtf8) messages_.show_and_protocol("Text encoding: UTF-8");
+  return Status::OK();
+}
+
+Status RunContext::set_up_run(Run& run, ProgramConfiguration& configuration,
+                              Utf8Check& source_check) {
+  Status status = load_keywords(run, source_check);
+  if (!status.ok()) return status;
   theme_total_ = run.keywords->get_theme_count();
   if (configuration.get_debug() != 0) run.keywords->log_keywords_information(messages_);
 

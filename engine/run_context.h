@@ -18,12 +18,14 @@
 #include <string>
 
 #include "files/status.h"
+#include "files/text_encoding.h"
 #include "messages/messages.h"
 #include "records/file_statistics.h"
 
 namespace karvel {
 
 class ProgramConfiguration;
+class Utf8Check;
 
 class RunContext {
  public:
@@ -51,6 +53,9 @@ class RunContext {
   // batch front end says otherwise).
   void set_default_answer(char answer) { default_answer_ = answer; }
 
+  // The text encoding of later runs: automatic unless set.
+  void set_encoding_choice(EncodingChoice choice) { encoding_choice_ = choice; }
+
   Messages& messages() { return messages_; }
   const FileStatistics& statistics() const { return statistics_; }
   uint32_t theme_total() const { return theme_total_; }
@@ -61,7 +66,8 @@ class RunContext {
   // The steps of a run; see run_processing.
   int perform_run(Run& run, int debug, int check_similarity, int sort, int rst_eq_dst,
                   uint32_t length_ratio, uint32_t similarity_ratio);
-  Status set_up_run(Run& run, ProgramConfiguration& configuration);
+  Status set_up_run(Run& run, ProgramConfiguration& configuration, Utf8Check& source_check);
+  Status load_keywords(Run& run, Utf8Check& source_check);
   Status process_theme(Run& run, ProgramConfiguration& configuration, uint32_t t);
 
   // Shows the failure ("Error: " line, or the text as it stands), finishes
@@ -80,6 +86,7 @@ class RunContext {
   FileStatistics statistics_;
   uint32_t theme_total_ = 0;
   char default_answer_ = 'g';
+  EncodingChoice encoding_choice_ = EncodingChoice::kAuto;
 
   // The current configuration: replaced at the start of each run, and the
   // target of stop requests from another thread, hence the lock.

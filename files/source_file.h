@@ -11,13 +11,15 @@
 #include <string>
 
 #include "files/status.h"
+#include "files/text_encoding.h"
 
 namespace karvel {
 
 struct SourceFile {
-  int fd = -1;        // open for reading
-  std::string name;   // as the user gave it, for messages
-  uint64_t size = 0;  // file_bytes of the statistics pass
+  int fd = -1;                                   // open for reading
+  std::string name;                              // as the user gave it, for messages
+  uint64_t size = 0;                             // file_bytes of the statistics pass
+  TextEncoding encoding = TextEncoding::kCp866;  // of its text, for the word lists
 
   // Reads `length` bytes at `offset` into *out. A short read (the file shrank)
   // or a failed read is an error naming the file.

@@ -12,8 +12,8 @@
 #include "index/block_hash.h"
 #include "messages/messages.h"
 #include "records/file_statistics.h"
-#include "text/fold.h"
 #include "text/keyword_matcher.h"
+#include "text/text_rules.h"
 
 namespace karvel {
 
@@ -111,6 +111,7 @@ Status find_offsets(int fd, const std::string& file_name, KeywordMatcher& matche
   LineReader reader(fd, 0);
   BlockHasher hasher;
   BlockEnds ends;
+  const TextEncoding encoding = matcher.text_encoding();
   char slot[kLineSlotSize];
   LineRead read;
   for (uint32_t i = 0; i < block_count; ++i) {
@@ -124,8 +125,11 @@ Status find_offsets(int fd, const std::string& file_name, KeywordMatcher& matche
       size_t length = read.copy_to_slot(slot);
       hasher.add_read(slot, length);
       if (!matcher.decided()) {
-        fold_line(slot);
-        matcher.add_line(slot, length);
+        // A byte-order mark that begins the file is no part of its text.
+        size_t mark =
+            offset == 0 && lines == 1 ? byte_order_mark_length(slot, length, encoding) : 0;
+        fold_text(slot + mark, encoding);
+        matcher.add_line(slot + mark, length - mark);
       }
       if (ends.ends_block(read)) break;
     }

@@ -17,6 +17,7 @@
 #include "files/block_ends.h"
 #include "files/line_reader.h"
 #include "messages/messages.h"
+#include "text/utf8_check.h"
 
 namespace karvel {
 
@@ -261,7 +262,7 @@ bool StatisticsCounter::count(const char* p, size_t n, bool at_eof, size_t* coun
 }  // namespace
 
 Status Get_File_Statistics(int fd, const std::string& file_name, FileStatistics& statistics,
-                           Messages& messages, size_t buffer_size) {
+                           Messages& messages, size_t buffer_size, Utf8Check* utf8) {
   messages.show_message("Get_File_Statistics...");
   statistics = FileStatistics();
   StatisticsCounter counter(statistics, messages);
@@ -277,6 +278,7 @@ Status Get_File_Statistics(int fd, const std::string& file_name, FileStatistics&
       return Status::Error(
           format_text("Can't read source file %s: %s", file_name.c_str(), strerror(errno)));
     }
+    if (utf8 != nullptr) utf8->add(buffer.data() + filled, static_cast<size_t>(got));
     filled += static_cast<size_t>(got);
     at_eof = got == 0;
     if (!at_eof && filled < buffer.size()) continue;

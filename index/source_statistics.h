@@ -13,6 +13,7 @@
 namespace karvel {
 
 class Messages;
+class Utf8Check;
 
 // Reads the source (open as `fd`, `file_name` for messages) once from its
 // start, zeroing and then filling file_bytes, file_lines, file_blocks,
@@ -20,8 +21,10 @@ class Messages;
 // lines" every 80000 line reads and "Done". A read error is an error.
 // `buffer_size` (at least 256) is the size of the reads from the file; the
 // default keeps each read in the processor's cache while it is counted.
+// With `utf8`, every byte of the source also goes through that check.
 Status Get_File_Statistics(int fd, const std::string& file_name, FileStatistics& statistics,
-                           Messages& messages, size_t buffer_size = 256 << 10);
+                           Messages& messages, size_t buffer_size = 256 << 10,
+                           Utf8Check* utf8 = nullptr);
 
 }  // namespace karvel
 

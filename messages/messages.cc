@@ -2,6 +2,7 @@
 
 #include "messages/messages.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdarg>
 #include <cstdio>
@@ -28,14 +29,40 @@ std::string format_text(const char* format, ...) {
 
 namespace {
 
-// Formats into a buffer of `size` bytes; a longer text keeps its first
-// size - 1 characters.
-int format_line(char* buffer, size_t size, const char* format, va_list args) {
-  int n = vsnprintf(buffer, size, format, args);
+// The length at most `limit` of a cut of text[0, length) that leaves no
+// UTF-8 character in part: a lead byte whose continuation bytes run on past
+// the limit is left out with them.
+size_t character_cut(const char* text, size_t length, size_t limit) {
+  if (length <= limit) return length;
+  for (size_t s = limit; s > 0 && limit - s < 4;) {
+    unsigned char b = static_cast<unsigned char>(text[--s]);
+    if ((b & 0xC0) == 0x80) continue;
+    size_t bytes = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
+    if (s + bytes <= limit) return limit;
+    for (size_t k = s + 1; k < s + bytes; ++k) {
+      if (k >= length || (static_cast<unsigned char>(text[k]) & 0xC0) != 0x80) return limit;
+    }
+    return s;
+  }
+  return limit;
+}
+
+// Formats into a buffer of `size` bytes (at most kProtocolLineSize); a
+// longer text keeps its first size - 1 characters, or in UTF-8 text as many
+// as end on a character boundary.
+int format_line(char* buffer, size_t size, TextEncoding encoding, const char* format,
+                va_list args) {
+  char wide[kProtocolLineSize + 4];
+  int n = vsnprintf(wide, size + 4, format, args);
   if (n < 0) {
     buffer[0] = '\0';
     return 0;
   }
+  size_t length = strlen(wide);
+  size_t kept = encoding == TextEncoding::kUtf8 ? character_cut(wide, length, size - 1)
+                                                : std::min(length, size - 1);
+  memcpy(buffer, wide, kept);
+  buffer[kept] = '\0';
   return n < static_cast<int>(size) ? n : static_cast<int>(size) - 1;
 }
 
@@ -47,10 +74,19 @@ int Messages::show_message(const char* format, ...) {
   char line[kOutputLineSize];
   va_list args;
   va_start(args, format);
-  int n = format_line(line, sizeof line, format, args);
+  int n = format_line(line, sizeof line, encoding_, format, args);
   va_end(args);
   view->append_output_line(line);
   return n;
+}
+
+void Messages::show_text(const char* text) {
+  RunView* view = target();
+  if (view == nullptr) return;
+  size_t length = strlen(text);
+  size_t kept = encoding_ == TextEncoding::kUtf8 ? character_cut(text, length, kOutputLineSize - 1)
+                                                 : std::min(length, kOutputLineSize - 1);
+  view->append_text_line(std::string(text, kept), encoding_);
 }
 
 int Messages::write_protocol(const char* format, ...) {
@@ -58,12 +94,15 @@ int Messages::write_protocol(const char* format, ...) {
   char line[kProtocolLineSize];
   va_list args;
   va_start(args, format);
-  int n = format_line(line, sizeof line, format, args);
+  int n = format_line(line, sizeof line, encoding_, format, args);
   va_end(args);
   size_t length = strlen(line);
   if (strchr(line, '\n') == nullptr) {
     // Room for the added line feed: a text without one keeps 98 characters.
-    if (length > kProtocolLineSize - 2) length = kProtocolLineSize - 2;
+    if (length > kProtocolLineSize - 2) {
+      length = encoding_ == TextEncoding::kUtf8 ? character_cut(line, length, kProtocolLineSize - 2)
+                                                : kProtocolLineSize - 2;
+    }
     line[length++] = '\n';
   }
   protocol_->write(line, length);
@@ -74,7 +113,7 @@ int Messages::show_and_protocol(const char* format, ...) {
   char text[kProtocolLineSize];
   va_list args;
   va_start(args, format);
-  format_line(text, sizeof text, format, args);
+  format_line(text, sizeof text, encoding_, format, args);
   va_end(args);
   show_message("%s", text);
   write_protocol("%s\n", text);
@@ -83,7 +122,12 @@ int Messages::show_and_protocol(const char* format, ...) {
 
 void Messages::show_error(const std::string& text) {
   char cut[kProtocolLineSize];
-  snprintf(cut, sizeof cut, "%s", text.c_str());
+  size_t length = strlen(text.c_str());
+  size_t kept = encoding_ == TextEncoding::kUtf8
+                    ? character_cut(text.c_str(), length, sizeof cut - 1)
+                    : std::min(length, sizeof cut - 1);
+  memcpy(cut, text.c_str(), kept);
+  cut[kept] = '\0';
   show_message("Error: %s", cut);
   write_protocol("Error: %s\n", cut);
 }

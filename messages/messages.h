@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <string>
 
+#include "files/text_encoding.h"
 #include "messages/run_view.h"
 
 namespace karvel {
@@ -35,9 +36,18 @@ class Messages {
   void set_protocol(OutputFile* protocol) { protocol_ = protocol; }
   OutputFile* protocol() const { return protocol_; }
 
+  // The text encoding of the run: in UTF-8 a line too long for its room is
+  // cut on a character boundary. Code page 866 unless set.
+  void set_text_encoding(TextEncoding encoding) { encoding_ = encoding; }
+  TextEncoding text_encoding() const { return encoding_; }
+
   // Appends a line to the output list. Returns the number of characters
   // formatted, or 1 when there is no window.
   int show_message(const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+  // Appends a line of text from the user's files (at most 79 characters) to
+  // the output list, for the view to decode in the run's text encoding.
+  void show_text(const char* text);
 
   // Writes a line to the protocol, adding a line feed when the text has none.
   // Returns the number of characters formatted, or 0 with no protocol open.
@@ -65,6 +75,7 @@ class Messages {
   RunView* window_ = nullptr;
   RunView* main_window_ = nullptr;
   OutputFile* protocol_ = nullptr;
+  TextEncoding encoding_ = TextEncoding::kCp866;
 };
 
 }  // namespace karvel

@@ -14,6 +14,8 @@
 
 #include <string>
 
+#include "files/text_encoding.h"
+
 namespace karvel {
 
 // Control numbers of the fields that a run writes.
@@ -35,6 +37,13 @@ class RunView {
   // The line holds at most 79 characters; it may end with a line feed when the
   // text shown was a line of the source.
   virtual void append_output_line(const std::string& line) = 0;
+
+  // Appends a line that quotes text of the user's files (a line of a block),
+  // in the run's text encoding, which a view decodes to show it. By default
+  // the line goes on as any other.
+  virtual void append_text_line(const std::string& line, TextEncoding /*encoding*/) {
+    append_output_line(line);
+  }
 
   // Sets the text of one numbered field (one of FieldId but kOutputList).
   virtual void set_field(int control, const std::string& text) = 0;

@@ -10,6 +10,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   xvfb xauth
   scdoc librsvg2-bin dpkg-dev file lintian desktop-file-utils appstream
+  unicode-data
 )
 
 missing=()

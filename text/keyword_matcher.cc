@@ -14,7 +14,7 @@
 
 #include "text/keyword_automaton.h"
 #include "text/keyword_table.h"
-#include "text/words.h"
+#include "text/text_rules.h"
 
 namespace karvel {
 
@@ -41,17 +41,18 @@ bool passes(uint32_t search_type, bool starts_word, bool ends_word) {
 }  // namespace
 
 struct KeywordMatcher::Impl {
-  KeywordAutomaton automaton;           // the keywords' automaton
-  std::vector<uint32_t> types;          // search type of keyword k
-  std::vector<uint32_t> themes;         // theme number of keyword k
-  std::vector<uint32_t> stamps;         // per node: block in which its chain was judged
-  uint32_t keyword_count = 0;           // keywords of the table
-  uint32_t generation = 0;              // stamp of the current block
-  uint32_t lines = 0;                   // lines of the current block so far
-  uint32_t best = kNoKeyword;           // lowest keyword accepted in the block
-  uint32_t judged_prefix = 0;           // keywords 0 .. judged_prefix - 1 are judged
-  const unsigned char* line = nullptr;  // the line being scanned
-  size_t length = 0;                    // its length
+  KeywordAutomaton automaton;                    // the keywords' automaton
+  std::vector<uint32_t> types;                   // search type of keyword k
+  std::vector<uint32_t> themes;                  // theme number of keyword k
+  std::vector<uint32_t> stamps;                  // per node: block in which its chain was judged
+  uint32_t keyword_count = 0;                    // keywords of the table
+  TextEncoding encoding = TextEncoding::kCp866;  // decides where words end
+  uint32_t generation = 0;                       // stamp of the current block
+  uint32_t lines = 0;                            // lines of the current block so far
+  uint32_t best = kNoKeyword;                    // lowest keyword accepted in the block
+  uint32_t judged_prefix = 0;                    // keywords 0 .. judged_prefix - 1 are judged
+  const unsigned char* line = nullptr;           // the line being scanned
+  size_t length = 0;                             // its length
 
   void judge_empty_keywords();
   void judge_chain(uint32_t node, size_t end);
@@ -67,7 +68,7 @@ struct KeywordMatcher::Impl {
 
 // An empty keyword occurs at the start of the first line of the block.
 void KeywordMatcher::Impl::judge_empty_keywords() {
-  bool ends_word = is_delimiter(length > 0 ? line[0] : 0) != 0;
+  bool ends_word = precedes_delimiter(line, length, 0, encoding);
   for (uint32_t k : automaton.empty_keywords) {
     if (k >= best) break;
     if (passes(types[k], true, ends_word)) {
@@ -80,8 +81,8 @@ void KeywordMatcher::Impl::judge_empty_keywords() {
 // Judges the keywords that end at `node`, whose occurrence ends at line[end].
 void KeywordMatcher::Impl::judge_node(uint32_t node, size_t end) {
   size_t start = end + 1 - automaton.depth[node];
-  bool starts_word = start == 0 || is_delimiter(line[start - 1]) != 0;
-  bool ends_word = is_delimiter(end + 1 < length ? line[end + 1] : 0) != 0;
+  bool starts_word = follows_delimiter(line, start, encoding);
+  bool ends_word = precedes_delimiter(line, length, end + 1, encoding);
   for (uint32_t i = automaton.first_keyword[node]; i < automaton.first_keyword[node + 1]; i++) {
     uint32_t k = automaton.keyword_list[i];
     if (k >= best) break;
@@ -140,6 +141,7 @@ KeywordMatcher::KeywordMatcher(const KeywordTable& table, size_t dense_state_lim
   Impl& m = *impl_;
   build_keyword_automaton(table, dense_state_limit, &m.automaton);
   m.keyword_count = table.get_keyword_count();
+  m.encoding = table.text_encoding();
   m.types.resize(m.keyword_count);
   m.themes.resize(m.keyword_count);
   for (uint32_t k = 0; k < m.keyword_count; k++) {
@@ -185,6 +187,8 @@ bool KeywordMatcher::decided() const {
   while (m.judged_prefix < limit && m.is_judged(m.judged_prefix)) m.judged_prefix++;
   return m.judged_prefix >= limit;
 }
+
+TextEncoding KeywordMatcher::text_encoding() const { return impl_->encoding; }
 
 uint32_t KeywordMatcher::block_theme() const {
   const Impl& m = *impl_;

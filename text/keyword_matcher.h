@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "files/text_encoding.h"
+
 namespace karvel {
 
 class KeywordTable;
@@ -22,7 +24,8 @@ inline constexpr uint32_t kNoTheme = 0x7FFFFFFF;
 
 class KeywordMatcher {
  public:
-  // Builds the automaton for the keywords of `table`; the matcher keeps what
+  // Builds the automaton for the keywords of `table`, whose text encoding
+  // decides where words end; the matcher keeps what
   // it needs, so the table may change or go afterwards. `dense_state_limit`
   // caps the entries (4 bytes each) of the full transition table; past it the
   // automaton follows failure links instead, with the same results.
@@ -46,6 +49,9 @@ class KeywordMatcher {
   // Theme of the first keyword in table order accepted by the block's lines so
   // far, or kNoTheme.
   uint32_t block_theme() const;
+
+  // The text encoding of the keywords: lines must be folded in it.
+  TextEncoding text_encoding() const;
 
  private:
   struct Impl;

@@ -9,7 +9,7 @@
 #include "files/line_reader.h"
 #include "messages/messages.h"
 #include "text/current_block.h"
-#include "text/fold.h"
+#include "text/text_rules.h"
 #include "text/words.h"
 
 namespace karvel {
@@ -56,29 +56,34 @@ Status KeywordTable::load_keywords(int fd, const std::string& file_name, Message
   LineRead read;
 
   // First pass: the number of short lines chooses the mode.
+  // A byte-order mark before the first line is no part of it.
   uint32_t short_lines = 0;
-  while (reader.next(&read)) {
-    if (read.text_length() < kShortLineLength) short_lines++;
+  size_t mark = 0;
+  for (bool first = true; reader.next(&read); first = false) {
+    size_t length = read.text_length();
+    if (first) mark = byte_order_mark_length(read.bytes, length, encoding_);
+    if (length - (first ? mark : 0) < kShortLineLength) short_lines++;
   }
   if (reader.error() != 0) return read_error(file_name, reader.error());
   bool separator_mode = short_lines >= kSeparatorModeShortLines;
 
   // Second pass: keywords and separators.
   reader.seek(0);
-  char line[kLineSlotSize];
-  while (theme_count_ < kMaxThemes) {
+  char slot[kLineSlotSize];
+  for (bool first = true; theme_count_ < kMaxThemes; first = false) {
     if (!reader.next(&read)) {
       if (reader.error() != 0) return read_error(file_name, reader.error());
       *reached_end = true;
       break;
     }
-    size_t length = read.copy_to_slot(line);
+    char* line = slot + (first ? mark : 0);
+    size_t length = read.copy_to_slot(slot) - (first ? mark : 0);
     if (is_separator_line(line)) {
       if (separator_mode) theme_count_++;
       continue;
     }
     if (line[length - 1] == '\n') line[--length] = '\0';
-    fold_line(line);
+    fold_text(line, encoding_);
     uint32_t search_type = search_type_of(line);
     if (strpbrk(line, "'*") != nullptr) strip_marks(line);
     memcpy(keywords_[keyword_count_].text, line, strlen(line) + 1);

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "files/status.h"
+#include "files/text_encoding.h"
 
 namespace karvel {
 
@@ -42,6 +43,11 @@ inline constexpr uint32_t kMaxThemes = 4999;
 class KeywordTable {
  public:
   KeywordTable();
+
+  // The encoding in which keywords are folded and matched; set before the
+  // keywords are loaded or added. Code page 866 unless set.
+  void set_text_encoding(TextEncoding encoding) { encoding_ = encoding; }
+  TextEncoding text_encoding() const { return encoding_; }
 
   // Reads the keywords file open as `fd` (from its start) in two passes and
   // fills the table, then announces "%lu keywords, %lu themes got from kwd
@@ -73,6 +79,7 @@ class KeywordTable {
   std::vector<uint32_t> search_types_;    // SearchType of keyword i
   std::vector<uint32_t> keyword_themes_;  // theme number of keyword i
   uint32_t theme_count_ = 0;              // the loader's theme counter
+  TextEncoding encoding_ = TextEncoding::kCp866;
 };
 
 // 1 when `keyword` occurs in the block under `search_type`. The first line of

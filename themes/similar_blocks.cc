@@ -131,7 +131,7 @@ Status SimilarBlocks::show_block(const ThemeBlocks& theme, const SourceFile& sou
   LineRead read;
   for (uint32_t i = 0; i < shown && reads.next(&read); ++i) {
     read.copy_to_slot(slot);
-    messages.show_message("%s", slot);
+    messages.show_text(slot);
   }
   if (!reads.status().ok()) return reads.status();
   messages.show_message("%s", kDashedLine);

@@ -6,6 +6,9 @@
 #include <cstring>
 
 #include "files/line_reader.h"
+#include "files/source_file.h"
+#include "index/block_index.h"
+#include "text/text_rules.h"
 #include "text/words.h"
 #include "themes/block_reads.h"
 
@@ -80,13 +83,19 @@ uint32_t WordDictionary::find(const char* text, size_t length) const {
 namespace {
 
 // The words of one line read, as the word splitter hands them out: the
-// runs of characters between delimiters of the read's slot string.
+// runs of characters between delimiters of the read's slot string. In UTF-8
+// text a delimiter may take several bytes, and the byte-order mark that
+// begins a file is no part of a word.
 class LineWords {
  public:
-  explicit LineWords(const LineRead& read) { read.copy_to_slot(slot_); }
+  LineWords(const LineRead& read, TextEncoding encoding, bool file_start)
+      : length_(read.copy_to_slot(slot_)), utf8_(encoding == TextEncoding::kUtf8) {
+    if (file_start) position_ = byte_order_mark_length(slot_, length_, encoding);
+  }
 
   // The next word; false once the line is exhausted.
   bool next(const char** word, size_t* length) {
+    if (utf8_) return next_utf8(word, length);
     const bool* delimiter = delimiters().is;
     while (slot_[position_] != '\0' && delimiter[static_cast<unsigned char>(slot_[position_])]) {
       ++position_;
@@ -100,6 +109,26 @@ class LineWords {
   }
 
  private:
+  // A byte inside a character never begins a delimiter, so the word ends
+  // where the next delimiter character begins.
+  bool next_utf8(const char** word, size_t* length) {
+    const unsigned char* line = reinterpret_cast<const unsigned char*>(slot_);
+    size_t skip;
+    while (position_ < length_ &&
+           (skip = delimiter_length(line, length_, position_, TextEncoding::kUtf8)) != 0) {
+      position_ += skip;
+    }
+    if (position_ >= length_) return false;
+    size_t start = position_;
+    while (position_ < length_ &&
+           delimiter_length(line, length_, position_, TextEncoding::kUtf8) == 0) {
+      ++position_;
+    }
+    *word = slot_ + start;
+    *length = position_ - start;
+    return true;
+  }
+
   struct Table {
     bool is[256];  // by unsigned byte value: is_delimiter, NUL included
     Table() {
@@ -112,6 +141,8 @@ class LineWords {
   }
 
   char slot_[kLineSlotSize];
+  size_t length_;  // of the slot's string
+  bool utf8_;
   size_t position_ = 0;
 };
 
@@ -124,9 +155,10 @@ Status build_word_list(const SourceFile& source, const BlockIndex& index, uint32
   Status status = reads.open(source, index, b);
   if (!status.ok()) return status;
   LineRead read;
+  bool file_start = index.offset(b) == 0;
   // Words past the list's room are dropped.
-  while (list->count < kWordListCapacity && reads.next(&read)) {
-    LineWords words(read);
+  for (; list->count < kWordListCapacity && reads.next(&read); file_start = false) {
+    LineWords words(read, source.encoding, file_start);
     const char* word;
     size_t length;
     while (list->count < kWordListCapacity && words.next(&word, &length)) {
@@ -143,8 +175,8 @@ Status collect_block_words(const SourceFile& source, const BlockIndex& index, ui
   Status status = reads.open(source, index, b);
   if (!status.ok()) return status;
   LineRead read;
-  while (reads.next(&read)) {
-    LineWords line_words(read);
+  for (bool file_start = index.offset(b) == 0; reads.next(&read); file_start = false) {
+    LineWords line_words(read, source.encoding, file_start);
     const char* word;
     size_t length;
     while (line_words.next(&word, &length)) {

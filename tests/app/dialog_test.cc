@@ -91,6 +91,13 @@ class DialogTest : public QObject {
     QVERIFY(actions[actions.size() - 2]->isSeparator());
     QCOMPARE(actions.last()->text(), QStringLiteral("&About Karvel..."));
     QCOMPARE(actions.last()->data().toInt(), 16);
+    // Beside it, the text encoding of later runs: Automatic until chosen.
+    const QList<QAction*> encodings = actions[actions.size() - 3]->menu()->actions();
+    QCOMPARE(encodings.size(), qsizetype{3});
+    QVERIFY(encodings[0]->isChecked());
+    encodings[1]->trigger();
+    QVERIFY(encodings[1]->isChecked() && !encodings[0]->isChecked());
+    QVERIFY(dialog.encoding_choice() == karvel::EncodingChoice::kUtf8);
   }
 
   void tab_order_starts_with_start_exit_and_the_switches() {

@@ -77,6 +77,16 @@ class DialogViewTest : public QObject {
     QCOMPARE(shown.lines, (QStringList{"run 1", "run 2", "help"}));
   }
 
+  void text_from_files_is_decoded_in_its_runs_encoding() {
+    DialogView view;
+    Shown shown(view);
+    view.append_text_line("\x8F\xE0\xA8\xA2\xA5\xE2\n", karvel::TextEncoding::kCp866);
+    view.append_text_line("\xD0\x9F\xD1\x80\xD0\xB8", karvel::TextEncoding::kUtf8);
+    QCOMPARE(shown.lines, (QStringList{QString::fromUtf8("\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2"
+                                                         "\xD0\xB5\xD1\x82"),
+                                       QString::fromUtf8("\xD0\x9F\xD1\x80\xD0\xB8")}));
+  }
+
   void tasks_run_on_the_gui_thread_after_earlier_lines() {
     DialogView view;
     Shown shown(view);

@@ -1,6 +1,7 @@
 // Whole runs through karvel-batch: the output list on standard output, the
 // protocol, the output files and the exit status, byte for byte.
 
+#include <cstdio>
 #include <regex>
 #include <string>
 #include <vector>
@@ -99,6 +100,22 @@ TEST_F(BatchRunTest, CompletedRunWritesItsListProtocolAndOutputs) {
   EXPECT_EQ(read_file(dir_.file("#dst")), "");
   EXPECT_EQ(read_file(dir_.file("#dbl")), "");
   EXPECT_EQ(read_file(dir_.file("#src")), kSource);
+}
+
+TEST_F(BatchRunTest, Utf8RunsNameTheirEncodingAfterTheKeywordsLine) {
+  // The mark before the first block is no part of its first word.
+  write_file(dir_.file("#src"),
+             "\xEF\xBB\xBF\xD0\x9A\xD0\x9E\xD0\xA2 "
+             "sat\n\n\xC2\xAB\xD0\x91\xD0\xB5\xD0\xB3\xC2\xBB\n\nx\n\n");
+  write_file(dir_.file("#kwd"), "'\xD0\xBA\xD0\xBE\xD1\x82'\n*\xD0\x91\xD0\x95\xD0\x93\n");
+  for (std::string word : {"enc=auto", "enc=utf8", "enc=cp866"}) {
+    ASSERT_EQ(run({word, "rst_dst=N"}), 0) << err_;
+    bool utf8 = word != "enc=cp866";
+    EXPECT_EQ(split_lines(out_)[3] == "Text encoding: UTF-8", utf8) << word;
+    EXPECT_EQ(protocol_lines(dir_.file("#log"))[1] == "Text encoding: UTF-8", utf8) << word;
+    EXPECT_EQ(read_file(dir_.file("#rst")).size(), utf8 ? 3u : 30u) << word;
+    for (const char* output : {"#dst", "#rst", "#dbl"}) std::remove(dir_.file(output).c_str());
+  }
 }
 
 TEST_F(BatchRunTest, DebugRunListsKeywordsAndEndsWithTheReport) {
@@ -211,8 +228,8 @@ TEST_F(BatchRunTest, TwoRunsInARowAppendToOutputsAndRecreateTheProtocol) {
 }
 
 TEST_F(BatchRunTest, BadCommandLinesTouchNoFile) {
-  for (std::string word :
-       {"bogus", "src", "sort=maybe", "len_rat=100", "sim_rat=x", "ans=gg", "Src=a", "debug=2"}) {
+  for (std::string word : {"bogus", "src", "sort=maybe", "len_rat=100", "sim_rat=x", "ans=gg",
+                           "Src=a", "debug=2", "enc=UTF-8"}) {
     ASSERT_EQ(run({word}), 2) << word;
     std::vector<std::string> err = split_lines(err_);
     ASSERT_FALSE(err.empty());

@@ -60,6 +60,16 @@ TEST_F(MessagesTest, LongTextsAreCutToTheirLines) {
   EXPECT_EQ(protocol_text(), cut98 + cut98 + "Error: " + std::string(91, 'a') + "\n");
 }
 
+TEST_F(MessagesTest, Utf8LinesAreCutOnACharacterBoundary) {
+  messages_.set_text_encoding(TextEncoding::kUtf8);
+  std::string text;
+  for (int i = 0; i < 100; i++) text += "\xD0\xB6";
+  messages_.show_and_protocol("%s", text.c_str());
+  messages_.show_error(text);
+  EXPECT_EQ(view_.lines[0], text.substr(0, 78));
+  EXPECT_EQ(protocol_text(), text.substr(0, 98) + "\nError: " + text.substr(0, 90) + "\n");
+}
+
 TEST_F(MessagesTest, WithoutWindowOrProtocolNothingIsShownOrWritten) {
   Messages idle;
   EXPECT_EQ(idle.show_message("nobody sees %s", "this"), 1);

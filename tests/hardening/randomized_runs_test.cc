@@ -29,6 +29,7 @@ struct Switches {
   uint32_t length_ratio = 50, similarity_ratio = 60;
   char default_answer = 'g';  // another answer makes the run ask for each pair
   std::string keys;           // the user's answers, key by key
+  EncodingChoice encoding = EncodingChoice::kAuto;
 };
 
 // One run over `source` and `keywords` in `dir` (outputs removed first).
@@ -44,6 +45,7 @@ std::string run_and_check(const TempDir& dir, const std::string& source,
   write_file(names.kwd, keywords);
   RunContext context;
   context.set_default_answer(switches.default_answer);
+  context.set_encoding_choice(switches.encoding);
   RecordingView view;
   view.keys = switches.keys;
   int result = context.run_processing(
@@ -90,11 +92,14 @@ void run_seeds(uint64_t first, uint64_t count, Make make) {
 }
 
 TEST(RandomizedRuns, EveryBlockOfTextSourcesIsAccountedFor) {
-  run_seeds(1, 400, [](Random& random, std::string* source, std::string* keywords, Switches*) {
-    std::vector<std::string> vocabulary = random_vocabulary(random);
-    *source = random_source(random, vocabulary);
-    *keywords = random_keywords(random, vocabulary);
-  });
+  run_seeds(1, 400,
+            [](Random& random, std::string* source, std::string* keywords, Switches* switches) {
+              std::vector<std::string> vocabulary = random_vocabulary(random);
+              *source = random_source(random, vocabulary);
+              *keywords = random_keywords(random, vocabulary);
+              // The UTF-8 rules over text that is mostly not UTF-8 lose nothing either.
+              if (random.chance(50)) switches->encoding = EncodingChoice::kUtf8;
+            });
 }
 
 TEST(RandomizedRuns, DestinationAndRestTogetherHoldEverythingWithRstDstOffAndAnyRatios) {

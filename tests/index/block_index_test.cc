@@ -23,6 +23,7 @@
 #include "text/current_block.h"
 #include "text/keyword_matcher.h"
 #include "text/keyword_table.h"
+#include "text/text_conversion.h"
 
 namespace karvel {
 namespace {
@@ -208,6 +209,72 @@ TEST_F(IndexedSource, CheckedAccessorsAndTheLinesAfterTheLastBlock) {
   EXPECT_EQ(protocol_text().substr(before.size()),
             "get_offset: Too big index 4 for offset\n"
             "get_length_in_lines: Too big index 4 for offset\n");
+}
+
+}  // namespace
+}  // namespace karvel
+
+namespace karvel {
+namespace {
+
+// The themes of the blocks of `source` under the keywords file `keywords`.
+std::vector<uint32_t> themes_of(const std::string& source, const std::string& keywords,
+                                TextEncoding encoding) {
+  TempDir dir;
+  write_file(dir.file("src"), source);
+  write_file(dir.file("kwd"), keywords);
+  int fd = open(dir.file("kwd").c_str(), O_RDONLY);
+  Messages messages;
+  KeywordTable table;
+  table.set_text_encoding(encoding);
+  bool end = false;
+  EXPECT_TRUE(table.load_keywords(fd, "kwd", messages, &end).ok());
+  close(fd);
+  fd = open(dir.file("src").c_str(), O_RDONLY);
+  FileStatistics statistics;
+  BlockIndex index;
+  KeywordMatcher matcher(table);
+  EXPECT_TRUE(Get_File_Statistics(fd, "src", statistics, messages).ok());
+  EXPECT_TRUE(index.create(statistics.file_blocks, messages).ok());
+  EXPECT_TRUE(find_offsets(fd, "src", matcher, statistics.file_blocks, statistics.max_block_lines,
+                           index, messages)
+                  .ok());
+  close(fd);
+  std::vector<uint32_t> themes;
+  for (uint32_t i = 0; i < index.block_count(); ++i) themes.push_back(index.get_block_theme(i));
+  return themes;
+}
+
+TEST(BlockIndexTest, CodePage866AndItsUtf8TwinThemeTheSameBlocks) {
+  std::mt19937 random(866);
+  // Letters whose case both encodings fold alike, and the ASCII delimiters.
+  const std::vector<std::string> pieces = {"a",    "K",    "\x80", "\x8f", "\x90",
+                                           "\x9f", "\xa0", "\xaf", "\xe0", "\xef",
+                                           " ",    ", ",   "-",    "'",    "\t"};
+  int themed = 0;
+  for (int round = 0; round < 150; ++round) {
+    auto text = [&](size_t n) {
+      std::string s;
+      while (s.size() < n) s += pieces[random() % pieces.size()];
+      return s;
+    };
+    std::string keywords, source;
+    for (int k = 0; k < 5; ++k) {
+      const char* marks[][2] = {{"", ""}, {"'", "'"}, {"", "*"}, {"*", ""}};
+      int type = static_cast<int>(random() % 4);
+      keywords += marks[type][0] + ("a" + text(random() % 3)) + marks[type][1] + "\n";
+    }
+    for (int l = 0; l < 40; ++l) source += random() % 4 == 0 ? "\n" : text(random() % 40) + "\n";
+    std::vector<uint32_t> cp866 = themes_of(source, keywords, TextEncoding::kCp866);
+    // A mark before an empty first line would make that line no longer empty.
+    std::string mark = random() % 2 == 0 && source[0] != '\n' ? "\xEF\xBB\xBF" : "";
+    ASSERT_EQ(themes_of(mark + convert_from_cp866(source, "UTF-8"),
+                        mark + convert_from_cp866(keywords, "UTF-8"), TextEncoding::kUtf8),
+              cp866)
+        << "round " << round;
+    for (uint32_t t : cp866) themed += t != kNoTheme;
+  }
+  EXPECT_GT(themed, 500);
 }
 
 }  // namespace

@@ -1,0 +1,335 @@
+// UTF-8 text: folding and delimiters against the Unicode data files, the
+// keyword matcher against a literal version (decode, fold each character,
+// compare), and the check behind the automatic choice of the encoding.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "messages/messages.h"
+#include "test_support.h"
+#include "tests/themes/theme_fixture.h"
+#include "text/keyword_matcher.h"
+#include "text/keyword_table.h"
+#include "text/text_rules.h"
+#include "text/utf8_check.h"
+#include "text/utf8_text.h"
+#include "themes/word_list.h"
+
+namespace karvel {
+namespace {
+
+std::string encode(uint32_t c) {
+  if (c < 0x80) return std::string(1, static_cast<char>(c));
+  std::string s;
+  int n = c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+  for (int i = n - 1; i > 0; --i)
+    s.insert(s.begin(), static_cast<char>(0x80 | ((c >> (6 * (n - 1 - i))) & 0x3F)));
+  s.insert(s.begin(), static_cast<char>((0xF00 >> n) | (c >> (6 * (n - 1)))));
+  return s;
+}
+
+// The Unicode data: simple foldings (C, S) and the categories Z and P beyond
+// ASCII, which keeps the delimiters of code page 866.
+struct UnicodeData {
+  std::map<uint32_t, uint32_t> folding;  // only those that keep the length
+  std::set<uint32_t> delimiters;
+  UnicodeData() {
+    std::ifstream folds("/usr/share/unicode/CaseFolding.txt");
+    for (std::string line; std::getline(folds, line);) {
+      unsigned from, to;
+      char status;
+      if (sscanf(line.c_str(), "%x; %c; %x;", &from, &status, &to) == 3 &&
+          (status == 'C' || status == 'S') && encode(from).size() == encode(to).size()) {
+        folding[from] = to;
+      }
+    }
+    std::ifstream data("/usr/share/unicode/UnicodeData.txt");
+    for (std::string line; std::getline(data, line);) {
+      unsigned c;
+      char category;
+      if (sscanf(line.c_str(), "%x;%*[^;];%c", &c, &category) == 2 && c >= 0x80 &&
+          (category == 'Z' || category == 'P')) {
+        delimiters.insert(c);
+      }
+    }
+    for (char c : std::string(" \t,.;:!?-()\"\r\n", 15))
+      delimiters.insert(static_cast<unsigned char>(c));
+  }
+};
+
+const UnicodeData& unicode() {
+  static const UnicodeData data;
+  return data;
+}
+
+TEST(Utf8Text, EveryCodePointFoldsAndDelimitsAsTheUnicodeDataSay) {
+  ASSERT_GT(unicode().folding.size(), 1400u);
+  ASSERT_GT(unicode().delimiters.size(), 800u);
+  for (uint32_t c = 1; c < 0x110000; ++c) {
+    if (c >= 0xD800 && c < 0xE000) continue;
+    std::string line = encode(c);
+    auto it = unicode().folding.find(c);
+    fold_utf8_line(line.data());
+    ASSERT_EQ(line, encode(it == unicode().folding.end() ? c : it->second)) << std::hex << c;
+    ASSERT_EQ(is_utf8_delimiter(c), unicode().delimiters.count(c) == 1) << std::hex << c;
+  }
+}
+
+// A character as the literal version sees it: `length` bytes at `start`,
+// valid or a lone byte that is none.
+struct Char {
+  size_t start, length;
+  uint32_t code_point;
+  bool valid;
+};
+
+// Decodes by trying each length and keeping the one whose bytes are the
+// shortest encoding of a scalar value.
+std::vector<Char> decode(const std::string& s) {
+  std::vector<Char> chars;
+  for (size_t i = 0; i < s.size();) {
+    Char ch{i, 1, static_cast<unsigned char>(s[i]), false};
+    for (size_t n = 1; n <= 4 && i + n <= s.size(); ++n) {
+      uint32_t c = n == 1 ? static_cast<unsigned char>(s[i])
+                          : static_cast<unsigned char>(s[i]) & (0x7F >> n);
+      for (size_t k = 1; k < n; ++k) c = c << 6 | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+      if (c < 0x110000 && (c < 0xD800 || c > 0xDFFF) && encode(c) == s.substr(i, n))
+        ch = {i, n, c, true};
+    }
+    chars.push_back(ch);
+    i += ch.length;
+  }
+  return chars;
+}
+
+std::string literal_fold(const std::string& s) {
+  std::string out;
+  for (const Char& ch : decode(s)) {
+    auto it = unicode().folding.find(ch.code_point);
+    bool fold = ch.valid && it != unicode().folding.end() && s[ch.start] != '\n';
+    out += fold ? encode(it->second) : s.substr(ch.start, ch.length);
+  }
+  return out;
+}
+
+// The rules as written: the first line holding the keyword decides by its
+// first occurrence; boundaries are whole characters.
+bool literal_match(const std::vector<std::string>& folded_lines, const std::string& keyword,
+                   uint32_t type) {
+  for (const std::string& line : folded_lines) {
+    size_t at = line.find(keyword);
+    if (at == std::string::npos) continue;
+    bool starts = at == 0, ends = at + keyword.size() == line.size();
+    for (const Char& ch : decode(line)) {
+      bool delimiter = ch.valid && unicode().delimiters.count(ch.code_point) == 1;
+      if (ch.start + ch.length == at) starts = starts || delimiter;
+      if (ch.start == at + keyword.size()) ends = ends || delimiter;
+    }
+    return type == SEARCH_ANYWHERE || (type == SEARCH_WHOLE_WORD && starts && ends) ||
+           (type == SEARCH_WORD_START && starts) || (type == SEARCH_WORD_END && ends);
+  }
+  return false;
+}
+
+uint32_t matcher_theme(KeywordMatcher& matcher, const std::vector<std::string>& lines) {
+  matcher.start_block();
+  for (const std::string& line : lines) {
+    char slot[100];
+    memcpy(slot, line.c_str(), line.size() + 1);
+    fold_text(slot, TextEncoding::kUtf8);
+    matcher.add_line(slot, strlen(slot));
+  }
+  return matcher.block_theme();
+}
+
+const std::vector<std::string> kPieces = {"a",
+                                          "B",
+                                          "z",
+                                          "Q",
+                                          " ",
+                                          "-",
+                                          ".",
+                                          "'",
+                                          "\xD0\x96",
+                                          "\xD0\xB6",
+                                          "\xD0\x81",
+                                          "\xD1\x91",  // Ж ж Ё ё
+                                          "\xD0\x84",
+                                          "\xD1\x97",
+                                          "\xD0\x8E",
+                                          "\xCE\xA3",
+                                          "\xCF\x83",
+                                          "\xCF\x82",
+                                          "\xCE\x86",  // Є ї Ў Σ σ ς Ά
+                                          "\xCE\xAC",
+                                          "\xC3\x89",
+                                          "\xC3\xA9",
+                                          "\xC3\x9F",
+                                          "\xC5\xB8",
+                                          "\xC2\xA0",
+                                          "\xC2\xAB",  // ά É é ß Ÿ nbsp «
+                                          "\xE2\x80\x94",
+                                          "\xE2\x80\xA6",
+                                          "\xE3\x80\x81",
+                                          "\xEF\xBC\xA1",
+                                          "\xE2\x84\xAA",  // — … 、 Ａ K
+                                          "\x80",
+                                          "\xC3",
+                                          "\xED\xA0\x80",
+                                          "\xC0\xAF",
+                                          "\xF4\x90\x80\x80",  // invalid
+                                          "\xF0\x9F\x98\x80",
+                                          "\xF0\x90\x84\x80"};  // an emoji, Aegean word separator
+
+std::string random_text(std::mt19937& rng, size_t pieces) {
+  std::string s;
+  for (size_t i = 0; i < pieces; ++i) s += kPieces[rng() % kPieces.size()];
+  return s;
+}
+
+TEST(Utf8Text, MatcherAgreesWithTheLiteralRulesOnRandomBlocks) {
+  std::mt19937 rng(866);
+  testing::TempDir dir;
+  Messages messages;
+  int themed = 0, blocks = 0;
+  for (int file = 0; file < 300; ++file) {
+    std::string text;
+    std::vector<std::string> words, keywords;  // as written; literally folded
+    std::vector<uint32_t> types;
+    for (int k = 0; k < 4; ++k) {
+      std::string word = "x" + random_text(rng, 1 + rng() % 3);
+      word.erase(std::remove(word.begin(), word.end(), '\''), word.end());
+      words.push_back(word);
+      types.push_back(rng() % 4);
+      const char* marks[][2] = {{"", ""}, {"'", "'"}, {"", "*"}, {"*", ""}};
+      text += marks[types.back()][0] + word + marks[types.back()][1] + "\n";
+      keywords.push_back(literal_fold(word));
+    }
+    testing::write_file(dir.file("kwd"), text);
+    int fd = open(dir.file("kwd").c_str(), O_RDONLY);
+    KeywordTable table, folded_table;
+    table.set_text_encoding(TextEncoding::kUtf8);
+    folded_table.set_text_encoding(TextEncoding::kUtf8);
+    bool end = false;
+    ASSERT_TRUE(table.load_keywords(fd, "kwd", messages, &end).ok());
+    close(fd);
+    for (uint32_t k = 0; k < 4; ++k) {
+      ASSERT_EQ(table.get_keyword(k), keywords[k]);
+      folded_table.add_keyword(keywords[k].c_str(), types[k], k);
+    }
+    KeywordMatcher matcher(table), folded_matcher(folded_table);
+    for (int b = 0; b < 20; ++b, ++blocks) {
+      std::vector<std::string> lines, folded_lines;
+      for (int i = rng() % 4; i >= 0; --i) {
+        std::string line = random_text(rng, rng() % 10 == 0 ? 60 : rng() % 12);
+        std::string inserted = rng() % 2 ? words[rng() % 4] : "x" + random_text(rng, 1);
+        line.insert(rng() % (line.size() + 1), inserted);
+        for (line += "\n"; line.size() > 99; line.erase(0, 99)) lines.push_back(line.substr(0, 99));
+        lines.push_back(line);
+      }
+      for (const std::string& line : lines) folded_lines.push_back(literal_fold(line));
+      uint32_t expected = kNoTheme;
+      for (uint32_t k = 0; k < 4 && expected == kNoTheme; ++k) {
+        if (literal_match(folded_lines, keywords[k], types[k])) expected = k;
+      }
+      ASSERT_EQ(matcher_theme(matcher, lines), expected) << "file " << file << " block " << b;
+      ASSERT_EQ(matcher_theme(folded_matcher, folded_lines), expected);
+      themed += expected != kNoTheme;
+    }
+  }
+  EXPECT_GT(themed, blocks / 5);
+  EXPECT_LT(themed, blocks * 4 / 5);
+}
+
+// Words of the similarity test: runs of characters between delimiters, the
+// mark that begins the file left out, the short ones skipped.
+TEST(Utf8Text, WordListsEndWordsAtEveryDelimiter) {
+  std::mt19937 rng(3);
+  std::vector<std::string> blocks;
+  for (int b = 0; b < 40; ++b) {
+    std::string block = b == 0 ? "\xEF\xBB\xBF" : "";
+    for (int i = rng() % 4; i >= 0; --i) {
+      std::string line = random_text(rng, rng() % 40);
+      if (line.size() % 99 == 0) line += "a";  // no line feed read alone: no empty read
+      block += line + "\n";
+    }
+    blocks.push_back(block + "\n");
+  }
+  testing::IndexedSource s;
+  s.build(blocks, std::vector<uint32_t>(blocks.size(), 0));
+  s.source.encoding = TextEncoding::kUtf8;
+  WordDictionary dictionary;
+  for (uint32_t b = 0; b < blocks.size(); ++b) {
+    WordList list;
+    ASSERT_TRUE(build_word_list(s.source, s.index, b, dictionary, &list).ok());
+    std::vector<uint32_t> expected;
+    for (size_t r = 0; r < s.slots[b].size(); ++r) {
+      std::string word, line = s.slots[b][r].substr(b == 0 && r == 0 ? 3 : 0) + "\n";
+      for (const Char& ch : decode(line)) {
+        if (!ch.valid || unicode().delimiters.count(ch.code_point) == 0) {
+          word += line.substr(ch.start, ch.length);
+        } else if (word.size() >= 3) {
+          expected.push_back(dictionary.intern(word.data(), word.size()));
+        }
+        if (ch.valid && unicode().delimiters.count(ch.code_point) == 1) word.clear();
+      }
+    }
+    ASSERT_EQ(std::vector<uint32_t>(list.words, list.words + list.count), expected) << b;
+  }
+}
+
+bool literal_valid(const std::string& s) {
+  for (const Char& ch : decode(s)) {
+    if (!ch.valid) return false;
+  }
+  return true;
+}
+
+TEST(Utf8Check, AgreesWithTheLiteralDecoderAndChoosesAsTold) {
+  std::mt19937 rng(8);
+  for (int i = 0; i < 3000; ++i) {
+    std::string s = std::string(rng() % 100, 'a') + random_text(rng, rng() % 60);
+    Utf8Check check(i % 2 == 0);
+    for (size_t at = 0; at < s.size();) {
+      size_t n = std::min<size_t>(s.size() - at, rng() % 80);
+      check.add(s.data() + at, n);
+      at += n;
+    }
+    ASSERT_EQ(check.valid(), literal_valid(s)) << i;
+  }
+  const struct {
+    std::string keywords, source;
+    EncodingChoice choice;
+    TextEncoding expected;
+  } cases[] = {
+      {"\xD0\x96\n", "plain\n", EncodingChoice::kAuto, TextEncoding::kUtf8},
+      {"cat\n", std::string(200, 'x') + "\xC3\xA9\n", EncodingChoice::kAuto, TextEncoding::kUtf8},
+      {"cat\n", "plain\n", EncodingChoice::kAuto, TextEncoding::kCp866},
+      {"", "", EncodingChoice::kAuto, TextEncoding::kCp866},
+      {"\x8F\xE0\n", "\xA0\xA1\n", EncodingChoice::kAuto, TextEncoding::kCp866},  // code page 866
+      {"\xD0\x96\n", std::string("\x00\xFF\xFE\x01", 4), EncodingChoice::kAuto,
+       TextEncoding::kCp866},
+      {"\xD0\x96\n", "cut \xD0", EncodingChoice::kAuto, TextEncoding::kCp866},
+      {"\xD0\x96\n", "\xD0\x96", EncodingChoice::kCp866, TextEncoding::kCp866},
+      {"cat\n", "\xFF", EncodingChoice::kUtf8, TextEncoding::kUtf8},
+  };
+  for (const auto& c : cases) {
+    Utf8Check keywords, source;
+    keywords.add(c.keywords.data(), c.keywords.size());
+    source.add(c.source.data(), c.source.size());
+    EXPECT_EQ(choose_text_encoding(c.choice, keywords, source), c.expected) << c.source;
+  }
+}
+
+}  // namespace
+}  // namespace karvel
