@@ -4,7 +4,12 @@
 # With a display, the dialog opens in a copy of examples/ (out/example): press
 # Start and it processes the example with its default file names. Without a
 # display, karvel-batch runs on the same copy and prints its output list.
+# With the argument "utf8" it runs the example's UTF-8 twin (examples/utf8/).
 set -euo pipefail
+example=examples
+if [ "${1:-}" = utf8 ]; then
+  example=examples/utf8
+fi
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 
@@ -14,7 +19,7 @@ cmake --build out/release -j "$(nproc)"
 
 rm -rf out/example
 mkdir -p out/example
-cp examples/'#src' examples/'#kwd' out/example/
+cp "$example"/'#src' "$example"/'#kwd' out/example/
 cd out/example
 
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -x ../release/app/karvel ]; then
