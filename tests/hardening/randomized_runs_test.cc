@@ -152,9 +152,15 @@ TEST(RandomizedRuns, BinarySourcesLoseNothing) {
   });
 }
 
-TEST(RandomizedRuns, TheBundledExampleLosesNothing) {
+class BundledExample : public ::testing::TestWithParam<std::pair<const char*, uint32_t>> {};
+
+// The example and its UTF-8 twin, with their numbers of blocks.
+INSTANTIATE_TEST_SUITE_P(RandomizedRuns, BundledExample,
+                         ::testing::Values(std::make_pair("", 38u), std::make_pair("/utf8", 44u)));
+
+TEST_P(BundledExample, LosesNothing) {
   TempDir dir;
-  const std::string examples = KARVEL_EXAMPLES_DIR;
+  const std::string examples = KARVEL_EXAMPLES_DIR + std::string(GetParam().first);
   std::string source = read_file(examples + "/#src");
   std::string keywords = read_file(examples + "/#kwd");
   ASSERT_FALSE(source.empty());
@@ -170,7 +176,7 @@ TEST(RandomizedRuns, TheBundledExampleLosesNothing) {
       check_conservation(source, read_file(dir.file("#dst")), read_file(dir.file("#dbl")),
                          read_file(dir.file("#rst")));
   EXPECT_TRUE(result.ok()) << result.describe();
-  EXPECT_EQ(result.source_blocks, 38u);
+  EXPECT_EQ(result.source_blocks, GetParam().second);
   // Exact duplicates were deleted, so fewer blocks came out than went in.
   EXPECT_LT(result.written_blocks, result.source_blocks);
   EXPECT_FALSE(read_file(dir.file("#dbl")).empty());
