@@ -14,6 +14,17 @@ namespace {
 
 const char* switch_text(int value) { return value != 0 ? "Y" : "N"; }
 
+const char* encoding_name(EncodingChoice choice) {
+  switch (choice) {
+    case EncodingChoice::kUtf8:
+      return "utf8";
+    case EncodingChoice::kCp866:
+      return "cp866";
+    default:
+      return "auto";
+  }
+}
+
 void word(FILE* out, const char* name, const char* meaning, const char* default_value) {
   fprintf(out, "  %-12s %-50s default %s\n", name, meaning, default_value);
 }
@@ -48,13 +59,16 @@ void print_batch_help(FILE* out) {
        switch_text(d.rst_dst));
   word(out, "debug[=S]", "keywords listing and final report in the protocol", switch_text(d.debug));
   word(out, "ans=C", "answer to \"Are two blocks similar?\": g, a or q", ans);
+  word(out, "enc=E", "text encoding of the source and keywords files", encoding_name(d.enc));
   fputs(
       "\n"
       "FILE is a file name; an empty one is refused. N is 0 to 99; 0 is refused. S\n"
       "is Y, y or 1 (on), N, n or 0 (off). C is one character: g groups similar\n"
       "pairs into the doubles file, a deletes the second block of each pair, q stops\n"
       "the search; any other makes karvel-batch ask for each pair, reading keys from\n"
-      "standard input. A word given twice takes its last value.\n"
+      "standard input. E is auto (UTF-8 when both files are valid UTF-8 and one\n"
+      "holds a character beyond ASCII, else code page 866), utf8 or cp866. A word\n"
+      "given twice takes its last value.\n"
       "\n"
       "Exit status: 0 when the run completed, 1 when it did not, 2 for a bad command\n"
       "line (which touches no file).\n"
