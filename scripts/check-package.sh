@@ -4,7 +4,7 @@
 #   - the desktop entry and the AppStream metainfo pass their validators;
 #   - the package holds the programs, the manual pages, the manual, the
 #     example, the desktop entry, the metainfo and every icon;
-#   - karvel-batch unpacked from the package (dpkg-deb -x) sorts the bundled
+#   - karvel-batch unpacked from the package (dpkg-deb -x) sorts each bundled
 #     example into the same outputs, byte for byte, as the reference program.
 #
 #   scripts/check-package.sh [REFERENCE_KARVEL_BATCH]
@@ -48,9 +48,7 @@ for file in "${expected[@]}"; do
     exit 1
   fi
 done
-for file in '#src' '#kwd'; do
-  cmp "examples/$file" "$share/doc/karvel/examples/$file"
-done
+diff -r examples "$share/doc/karvel/examples"
 for size in 16 32 48 64 128 256; do
   file -b "$share/icons/hicolor/${size}x${size}/apps/karvel.png" | grep -q "PNG image data, $size x $size," ||
     { echo "check-package: the ${size}x${size} icon is not a $size x $size picture" >&2; exit 1; }
@@ -60,26 +58,33 @@ echo "== desktop entry and metainfo"
 desktop-file-validate "$share/applications/karvel.desktop"
 appstreamcli validate --no-net "$share/metainfo/org.example.karvel.metainfo.xml"
 
-echo "== the unpacked karvel-batch on the bundled example"
+echo "== the unpacked karvel-batch on the bundled examples"
+# sort_example PROGRAM EXAMPLE_FOLDER RUN_FOLDER
 sort_example() {
-  local program=$1 dir=$2
+  local program=$1 example=$2 dir=$3
   mkdir -p "$dir"
-  cp "$share/doc/karvel/examples/#src" "$share/doc/karvel/examples/#kwd" "$dir"
+  cp "$example/#src" "$example/#kwd" "$dir"
   (cd "$dir" && "$program" rst_dst=N debug >list) || return 1
   # The last protocol line holds the seconds the run took.
   sed -i -E 's/^The program worked [0-9]+ seconds$/The program worked S seconds/' "$dir/#log"
 }
-sort_example "$root/usr/bin/karvel-batch" "$scratch/packaged"
-sort_example "$reference" "$scratch/reference"
-for output in list '#dst' '#dbl' '#rst' '#log'; do
-  if ! cmp "$scratch/packaged/$output" "$scratch/reference/$output"; then
-    diff "$scratch/reference/$output" "$scratch/packaged/$output" | head -20 >&2 || true
-    echo "check-package: the packaged karvel-batch wrote a different $output" >&2
+examples=0
+while read -r example; do
+  folder=$(dirname "$example")
+  run=$scratch/runs/${folder#"$share/doc/karvel/"}
+  sort_example "$root/usr/bin/karvel-batch" "$folder" "$run/packaged"
+  sort_example "$reference" "$folder" "$run/reference"
+  for output in list '#dst' '#dbl' '#rst' '#log'; do
+    if ! cmp "$run/packaged/$output" "$run/reference/$output"; then
+      diff "$run/reference/$output" "$run/packaged/$output" | head -20 >&2 || true
+      echo "check-package: the packaged karvel-batch wrote a different $output for $folder" >&2
+      exit 1
+    fi
+  done
+  if [ ! -s "$run/packaged/#dst" ] || [ ! -s "$run/packaged/#dbl" ]; then
+    echo "check-package: $folder sorted into an empty #dst or #dbl" >&2
     exit 1
   fi
-done
-if [ ! -s "$scratch/packaged/#dst" ] || [ ! -s "$scratch/packaged/#dbl" ]; then
-  echo "check-package: the example sorted into an empty #dst or #dbl" >&2
-  exit 1
-fi
-echo "check-package: the package is sound ($(wc -l <"$scratch/packaged/list") output lines alike)"
+  examples=$((examples + 1))
+done < <(find "$share/doc/karvel/examples" -name '#src' | sort)
+echo "check-package: the package is sound ($examples examples sorted alike)"
