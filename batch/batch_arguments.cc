@@ -45,6 +45,19 @@ bool parse_encoding(const std::string& value, EncodingChoice* out) {
   return true;
 }
 
+// A block count: a decimal number from 0 to 4294967295.
+bool parse_count(const std::string& value, uint32_t* out) {
+  if (value.empty() || value.size() > 10) return false;
+  uint64_t n = 0;
+  for (char c : value) {
+    if (c < '0' || c > '9') return false;
+    n = n * 10 + static_cast<uint64_t>(c - '0');
+  }
+  if (n > UINT32_MAX) return false;
+  *out = static_cast<uint32_t>(n);
+  return true;
+}
+
 bool parse_word(const std::string& word, BatchArguments* a) {
   if (word == "debug") {
     a->debug = 1;
@@ -70,6 +83,8 @@ bool parse_word(const std::string& word, BatchArguments* a) {
     return parse_rate(value, &a->len_rat);
   else if (name == "sim_rat")
     return parse_rate(value, &a->sim_rat);
+  else if (name == "sim_max")
+    return parse_count(value, &a->sim_max);
   else if (name == "sort")
     return parse_switch(value, &a->sort);
   else if (name == "similar")

@@ -27,6 +27,7 @@ struct BatchArguments {
   int debug = 0;                               // keywords listing and final report
   char ans = 'g';                              // default answer to the similarity question
   EncodingChoice enc = EncodingChoice::kAuto;  // text encoding: auto, utf8 or cp866
+  uint32_t sim_max = 500;  // themes of this many blocks are not searched; 0: every theme
 };
 
 enum class BatchCommand { kRun, kHelp, kVersion, kBadArgument };

@@ -3,6 +3,7 @@
 //   karvel-batch [src=FILE] [dst=FILE] [kwd=FILE] [rst=FILE] [dbl=FILE] [log=FILE]
 //                [len_rat=N] [sim_rat=N] [sort=S] [similar=S] [rst_dst=S] [debug[=S]] [ans=C]
 //                [enc=auto|utf8|cp866]
+//                [sim_max=N]
 //
 // Exit status: 0 when the run completed, 1 when it did not, 2 for a bad
 // command line (which touches no file).
@@ -26,7 +27,7 @@ void show_usage_on(FILE* out) {
   karvel::TerminalView view(out);
   karvel::Messages messages;
   messages.set_main_window(&view);
-  messages.show_usage(nullptr);
+  messages.show_batch_usage();
 }
 
 }  // namespace
@@ -55,6 +56,7 @@ int main(int argc, char** argv) {
   karvel::RunContext context;
   context.set_default_answer(arguments.ans);
   context.set_encoding_choice(arguments.enc);
+  context.set_similar_limit(arguments.sim_max);
   int result = context.run_processing(&view, arguments.debug, arguments.similar, arguments.sort,
                                       arguments.rst_dst, arguments.src, arguments.dst,
                                       arguments.dbl, arguments.rst, arguments.kwd, arguments.log,

@@ -24,6 +24,8 @@ const char* mode_name(Mode mode) {
       return "bigtheme";
     case Mode::kManyThemes:
       return "manythemes";
+    case Mode::kNearCopies:
+      return "nearcopies";
   }
   return "?";
 }
@@ -31,7 +33,7 @@ const char* mode_name(Mode mode) {
 uint32_t keyword_count(const karvel::bench::Options& options) {
   if (options.mode == Mode::kManyThemes) return options.themes;
   if (options.keywords) return *options.keywords;
-  return options.mode == Mode::kBigTheme ? 10 : 500;
+  return options.mode == Mode::kBigTheme || options.mode == Mode::kNearCopies ? 10 : 500;
 }
 
 }  // namespace
@@ -50,8 +52,8 @@ int main(int argc, char** argv) {
   }
   const Options& options = *parsed;
   const uint32_t count = keyword_count(options);
-  if (options.mode == Mode::kBigTheme && count == 0) {
-    std::fputs("karvel-generate: bigtheme needs at least one keyword\n", stderr);
+  if ((options.mode == Mode::kBigTheme || options.mode == Mode::kNearCopies) && count == 0) {
+    std::fputs("karvel-generate: bigtheme and nearcopies need at least one keyword\n", stderr);
     return 2;
   }
 
@@ -84,6 +86,9 @@ int main(int argc, char** argv) {
       break;
     case Mode::kManyThemes:
       generate_many_themes(options, keywords, maker, text_random, out);
+      break;
+    case Mode::kNearCopies:
+      generate_near_copies(options, keywords, maker, text_random, out);
       break;
   }
   const SourceCounts counts = out.counts();

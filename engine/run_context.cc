@@ -92,6 +92,7 @@ int RunContext::perform_run(Run& run, int debug, int check_similarity, int sort,
     configuration = configuration_.get();
   }
   configuration->set_default_answer_for_batch(default_answer_);
+  configuration->set_similar_limit(similar_limit_.load());
   configuration->set_check_similarity(check_similarity);
   configuration->set_debug(debug);
   configuration->set_sort(sort);

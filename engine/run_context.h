@@ -12,6 +12,7 @@
 #ifndef KARVEL_ENGINE_RUN_CONTEXT_H_
 #define KARVEL_ENGINE_RUN_CONTEXT_H_
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -21,10 +22,10 @@
 #include "files/text_encoding.h"
 #include "messages/messages.h"
 #include "records/file_statistics.h"
+#include "records/program_configuration.h"
 
 namespace karvel {
 
-class ProgramConfiguration;
 class Utf8Check;
 
 class RunContext {
@@ -55,6 +56,10 @@ class RunContext {
 
   // The text encoding of later runs: automatic unless set.
   void set_encoding_choice(EncodingChoice choice) { encoding_choice_ = choice; }
+
+  // The similar-block limit of later runs: themes of that many blocks or
+  // more are not searched; 0 searches every theme.
+  void set_similar_limit(uint32_t limit) { similar_limit_ = limit; }
 
   Messages& messages() { return messages_; }
   const FileStatistics& statistics() const { return statistics_; }
@@ -87,6 +92,7 @@ class RunContext {
   uint32_t theme_total_ = 0;
   char default_answer_ = 'g';
   EncodingChoice encoding_choice_ = EncodingChoice::kAuto;
+  std::atomic<uint32_t> similar_limit_{kDefaultSimilarLimit};  // set from the GUI thread
 
   // The current configuration: replaced at the start of each run, and the
   // target of stop requests from another thread, hence the lock.

@@ -28,6 +28,9 @@ void print_parameters(const std::string& src_file_name, const std::string& dst_f
   messages.show_and_protocol("similarity_ratio=%lu, ", ul(configuration.get_similarity_ratio()));
   messages.show_and_protocol("default_answer=%c ", configuration.get_default_answer());
   messages.show_and_protocol("sort=%d", configuration.get_sort());
+  if (configuration.get_similar_limit() != kDefaultSimilarLimit) {
+    messages.show_and_protocol("similar_limit=%lu", ul(configuration.get_similar_limit()));
+  }
 }
 
 void print_run_report(const FileStatistics& s, Messages& messages) {

@@ -14,6 +14,10 @@
 
 namespace karvel {
 
+// Themes of this many blocks or more are not searched for similar blocks,
+// unless the run is given another limit.
+inline constexpr uint32_t kDefaultSimilarLimit = 500;
+
 class ProgramConfiguration {
  public:
   ProgramConfiguration() = default;
@@ -27,6 +31,7 @@ class ProgramConfiguration {
   uint32_t get_length_ratio() const { return length_ratio_; }
   uint32_t get_similarity_ratio() const { return similarity_ratio_; }
   char get_default_answer() const { return default_answer_; }
+  uint32_t get_similar_limit() const { return similar_limit_; }
 
   // Setters store the value unchanged: no range check, no clamping.
   void set_check_similarity(int32_t v) { check_similarity_ = v; }
@@ -42,6 +47,10 @@ class ProgramConfiguration {
   // `ans=` changes it, before the run starts.
   void set_default_answer_for_batch(char c) { default_answer_ = c; }
 
+  // Themes of this many blocks or more are not searched for similar blocks;
+  // 0 searches every theme.
+  void set_similar_limit(uint32_t v) { similar_limit_ = v; }
+
  private:
   int32_t check_similarity_ = 1;    // search similar blocks in the themes still to come
   int32_t always_yes_ = 0;          // answer "yes" (delete the second block) without asking
@@ -52,6 +61,7 @@ class ProgramConfiguration {
   uint32_t length_ratio_ = 60;      // percent: acceptable ratio of block lengths
   uint32_t similarity_ratio_ = 50;  // percent: acceptable share of found words
   char default_answer_ = 'g';       // default answer to the similarity question
+  uint32_t similar_limit_ = kDefaultSimilarLimit;  // 0: every theme is searched
 };
 
 // Turns the default answer into switch settings before the themes are

@@ -6,10 +6,6 @@ namespace karvel {
 
 namespace {
 
-Status list_full() {
-  return Status::Plain("LN: Not enough memory for doubles list. Recompile the source");
-}
-
 // Bit 31 of an entry is the group-start flag, so a block number must leave
 // it clear; a source of more than 2^31 blocks could otherwise have a block
 // taken for another.
@@ -19,17 +15,17 @@ Status too_big(uint32_t b) {
 
 }  // namespace
 
-int DoublesList::contains(uint32_t b) const {
-  for (uint32_t k = 0; k < count_; ++k) {
-    if ((entries_[k] & kBlockNumberMask) == b) return 1;
-  }
-  return 0;
+void DoublesList::clear() {
+  entries_.clear();
+  listed_.clear();
 }
 
+int DoublesList::contains(uint32_t b) const { return listed_.count(b) != 0 ? 1 : 0; }
+
 Status DoublesList::find_position(uint32_t b, uint32_t* position) const {
-  for (uint32_t k = 0; k < count_; ++k) {
+  for (size_t k = entries_.size(); k-- > 0;) {
     if ((entries_[k] & kBlockNumberMask) == b) {
-      *position = k;
+      *position = static_cast<uint32_t>(k);
       return Status::OK();
     }
   }
@@ -37,21 +33,16 @@ Status DoublesList::find_position(uint32_t b, uint32_t* position) const {
 }
 
 Status DoublesList::append(uint32_t b, int group_start) {
-  if (count_ == kDoublesUsable) return list_full();
-  if (b > kBlockNumberMask) return too_big(b);
-  entries_[count_++] = group_start == 1 ? (b | kGroupStart) : b;
-  return Status::OK();
+  return insert_at(b, get_count(), group_start);
 }
 
 Status DoublesList::insert_at(uint32_t b, uint32_t position, int group_start) {
-  if (count_ == kDoublesUsable) return list_full();
   if (b > kBlockNumberMask) return too_big(b);
-  if (position > count_) {
+  if (position > entries_.size()) {
     return Status::Error("Shit, check the code, something impossible happened");
   }
-  for (uint32_t k = count_; k > position; --k) entries_[k] = entries_[k - 1];
-  entries_[position] = group_start == 1 ? (b | kGroupStart) : b;
-  ++count_;
+  entries_.insert(entries_.begin() + position, group_start == 1 ? (b | kGroupStart) : b);
+  listed_.insert(b);
   return Status::OK();
 }
 

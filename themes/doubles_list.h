@@ -6,13 +6,15 @@
 //   bit 31      the group-start flag, set on the entry that opened a group
 // Wherever an entry is compared with a block number or used as one, bit 31 is
 // masked off; nothing else reads the flag. The members of one group are
-// always adjacent. At most kDoublesUsable entries are used: a list that
-// holds them is full.
+// always adjacent, and add_pair lists a block at most once. The list grows as
+// a theme needs: it holds at most every block of the theme.
 
 #ifndef KARVEL_THEMES_DOUBLES_LIST_H_
 #define KARVEL_THEMES_DOUBLES_LIST_H_
 
 #include <cstdint>
+#include <unordered_set>
+#include <vector>
 
 #include "files/status.h"
 
@@ -20,8 +22,6 @@ namespace karvel {
 
 inline constexpr uint32_t kGroupStart = 0x80000000u;  // bit 31 of an entry
 inline constexpr uint32_t kBlockNumberMask = 0x7FFFFFFFu;
-inline constexpr uint32_t kDoublesCapacity = 1000;
-inline constexpr uint32_t kDoublesUsable = 999;
 
 // What add_pair did with a pair of blocks.
 enum PairResult : uint32_t {
@@ -33,20 +33,20 @@ enum PairResult : uint32_t {
 
 class DoublesList {
  public:
-  void clear() { count_ = 0; }
-  uint32_t get_count() const { return count_; }
+  void clear();
+  uint32_t get_count() const { return static_cast<uint32_t>(entries_.size()); }
   // Entry k as stored, the group-start flag included.
   uint32_t get_entry(uint32_t k) const { return entries_[k]; }
 
   // 1 when block b is listed, else 0.
   int contains(uint32_t b) const;
-  // The first position holding block b; "Bad searching of the block" when
-  // there is none.
+  // The position holding block b (the group being built stands at the end,
+  // so it is looked for from there); "Bad searching of the block" when there
+  // is none.
   Status find_position(uint32_t b, uint32_t* position) const;
 
   // Store block b (with the group-start flag when group_start is 1) at the
-  // end, or at `position` after moving the entries from there up by one. A
-  // full list gives the message that ends the run, and nothing is stored.
+  // end, or at `position` after moving the entries from there up by one.
   Status append(uint32_t b, int group_start);
   Status insert_at(uint32_t b, uint32_t position, int group_start);
 
@@ -54,8 +54,8 @@ class DoublesList {
   Status add_pair(uint32_t a, uint32_t b, PairResult* result);
 
  private:
-  uint32_t entries_[kDoublesCapacity] = {};  // block numbers, bit 31 the group-start flag
-  uint32_t count_ = 0;                       // entries in use, at most kDoublesUsable
+  std::vector<uint32_t> entries_;        // block numbers, bit 31 the group-start flag
+  std::unordered_set<uint32_t> listed_;  // the block numbers of entries_
 };
 
 }  // namespace karvel

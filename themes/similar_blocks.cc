@@ -23,102 +23,43 @@ constexpr uint32_t kShownLines = 9;
 constexpr char kDashedLine[] =
     "--------------------------------------------------------------------";
 constexpr char kAnswerKeys[] = "YyNnAaQq12GgBb";
+// Candidates tried between two looks at the stop request.
+constexpr uint32_t kStopCheckCandidates = 4096;
+
+Status stopped() { return Status::Plain("Stopped by the user"); }
+
+// The last position after p whose block passes the length test with p:
+//   length(p) * 100 >= length(q) * length_ratio     (unsigned 32-bit)
+// Lengths do not decrease with the position, so the test holds for a run of
+// positions after p, unless the products wrap; then every later position is
+// in range and each is tested on its own.
+uint32_t last_in_length(const ThemeBlocks& theme, uint32_t p, uint32_t length_ratio) {
+  uint32_t n = theme.block_count;
+  uint64_t lp = theme.get_length(p);
+  if (uint64_t{theme.get_length(n - 1)} * length_ratio > UINT32_MAX || lp * 100 > UINT32_MAX) {
+    return n - 1;
+  }
+  uint32_t low = p, high = n - 1;  // the test holds at low; the answer is in [low, high]
+  while (low < high) {
+    uint32_t middle = low + (high - low + 1) / 2;
+    if (lp * 100 >= uint64_t{theme.get_length(middle)} * length_ratio) {
+      low = middle;
+    } else {
+      high = middle - 1;
+    }
+  }
+  return low;
+}
+
+bool lengths_similar(const ThemeBlocks& theme, uint32_t p, uint32_t q, uint32_t length_ratio) {
+  return theme.get_length(p) * 100u >= theme.get_length(q) * length_ratio;
+}
 
 }  // namespace
 
 void SimilarBlocks::release() {
-  doubles_list_.clear();
-  dictionary_ = WordDictionary();
-  list_start_ = std::vector<uint32_t>();
-  list_words_ = std::vector<uint32_t>();
-  set_start_ = std::vector<uint32_t>();
-  set_words_ = std::vector<uint32_t>();
-  seen_ = std::vector<uint32_t>();
-  holders_start_ = std::vector<uint32_t>();
-  holders_ = std::vector<uint32_t>();
-  cursor_ = std::vector<uint32_t>();
-  marks_ = std::vector<uint16_t>();
-  found_ = std::vector<uint32_t>();
-  count_ = 0;
-}
-
-Status SimilarBlocks::prepare(const ThemeBlocks& theme, const SourceFile& source,
-                              const BlockIndex& index) {
-  uint32_t n = theme.block_count;
-  dictionary_.clear();
-  list_start_.assign(n + 1, 0);
-  list_words_.clear();
-  set_start_.assign(n + 1, 0);
-  set_words_.clear();
-  // Only blocks alive now can take part: a block deleted as equal is never
-  // compared.
-  for (uint32_t p = 0; p < n; ++p) {
-    list_start_[p] = static_cast<uint32_t>(list_words_.size());
-    if (!theme.is_alive(p)) continue;
-    Status status =
-        karvel::build_word_list(source, index, theme.block_at(p), dictionary_, &word_list_);
-    if (!status.ok()) return status;
-    list_words_.insert(list_words_.end(), word_list_.words, word_list_.words + word_list_.count);
-  }
-  list_start_[n] = static_cast<uint32_t>(list_words_.size());
-  // A word of a block that stands in no word list is never looked for, so
-  // the word sets hold only words of the dictionary.
-  uint32_t words = dictionary_.size();
-  seen_.assign(words, 0);
-  for (uint32_t p = 0; p < n; ++p) {
-    set_start_[p] = static_cast<uint32_t>(set_words_.size());
-    if (!theme.is_alive(p)) continue;
-    Status status = collect_block_words(source, index, theme.block_at(p), dictionary_, p + 1,
-                                        &seen_, &set_words_);
-    if (!status.ok()) return status;
-  }
-  set_start_[n] = static_cast<uint32_t>(set_words_.size());
-  // The word-to-blocks table, each word's positions in increasing order.
-  holders_start_.assign(words + 1, 0);
-  for (uint32_t w : set_words_) ++holders_start_[w + 1];
-  for (uint32_t w = 0; w < words; ++w) holders_start_[w + 1] += holders_start_[w];
-  cursor_.assign(holders_start_.begin(), holders_start_.end() - 1);
-  holders_.resize(set_words_.size());
-  for (uint32_t p = 0; p < n; ++p) {
-    for (uint32_t k = set_start_[p]; k < set_start_[p + 1]; ++k)
-      holders_[cursor_[set_words_[k]]++] = p;
-  }
-  cursor_.assign(holders_start_.begin(), holders_start_.end() - 1);
-  marks_.assign(words, 0);
-  found_.assign(n, 0);
-  return Status::OK();
-}
-
-void SimilarBlocks::build_word_list(uint32_t p) {
-  count_ = list_start_[p + 1] - list_start_[p];
-  for (uint32_t k = list_start_[p]; k < list_start_[p + 1]; ++k) ++marks_[list_words_[k]];
-  for (uint32_t k = list_start_[p]; k < list_start_[p + 1]; ++k) {
-    uint32_t w = list_words_[k];
-    uint32_t times = marks_[w];
-    if (times == 0) continue;  // a repeat, already counted
-    marks_[w] = 0;
-    // Blocks at or before p are never right-hand blocks again.
-    uint32_t end = holders_start_[w + 1];
-    uint32_t c = cursor_[w];
-    while (c < end && holders_[c] <= p) ++c;
-    cursor_[w] = c;
-    for (; c < end; ++c) found_[holders_[c]] += times;
-  }
-}
-
-void SimilarBlocks::clear_word_list(uint32_t p, uint32_t n) {
-  for (uint32_t q = p + 1; q < n; ++q) found_[q] = 0;
-  count_ = 0;
-}
-
-int SimilarBlocks::blocks_similar(const ThemeBlocks& theme,
-                                  const ProgramConfiguration& configuration, uint32_t p,
-                                  uint32_t q) const {
-  uint32_t lp = theme.get_length(p);
-  uint32_t lq = theme.get_length(q);
-  if (lp * 100u < lq * configuration.get_length_ratio()) return 0;
-  // found_ never exceeds 2000, so found_ * 100 does not wrap.
-  return found_[q] * 100u >= count_ * configuration.get_similarity_ratio();
+  doubles_list_ = DoublesList();
+  candidates_.release();
 }
 
 Status SimilarBlocks::show_block(const ThemeBlocks& theme, const SourceFile& source,
@@ -194,7 +135,8 @@ Status SimilarBlocks::find_similar_blocks(ThemeBlocks& theme, const SourceFile& 
                                           ProgramConfiguration& configuration,
                                           FileStatistics& statistics, Messages& messages) {
   uint32_t n = theme.block_count;
-  if (n == 0 || n >= kSimilarSearchLimit) return Status::OK();
+  uint32_t limit = configuration.get_similar_limit();
+  if (n == 0 || (limit != 0 && n >= limit)) return Status::OK();
   doubles_list_.clear();
   messages.set_field(kBlocksTotal, n);
   if (!configuration.get_check_similarity()) return Status::OK();
@@ -202,27 +144,24 @@ Status SimilarBlocks::find_similar_blocks(ThemeBlocks& theme, const SourceFile& 
   uint32_t found = 0;
   if (n > 1) {
     try {
-      Status status = prepare(theme, source, index);
+      Status status = candidates_.prepare(theme, source, index);
       if (!status.ok()) return status;
     } catch (const std::bad_alloc&) {
       return Status::Error("Not enough memory for word list");
     }
-    // Lengths do not decrease with the position, so once the length test
-    // fails it fails for every later block too, unless the products wrap.
-    uint64_t longest = theme.get_length(n - 1);
-    bool lengths_fit = longest * configuration.get_length_ratio() <= UINT32_MAX;
+    uint32_t tried = 0;
     for (uint32_t i = 0; i + 1 < n; ++i) {
       if (i % 10 == 0) messages.set_field(kCurrentBlock, i);
+      if (configuration.get_stop() != 0) return stopped();
       if (!theme.is_alive(i)) continue;
-      build_word_list(i);
-      bool may_stop = lengths_fit && uint64_t{theme.get_length(i)} * 100 <= UINT32_MAX;
+      uint32_t length_ratio = configuration.get_length_ratio();
+      candidates_.start(theme, i, last_in_length(theme, i, length_ratio),
+                        configuration.get_similarity_ratio());
       uint32_t left = theme.block_at(i);
-      for (uint32_t j = i + 1; j < n; ++j) {
-        if (may_stop &&
-            theme.get_length(i) * 100u < theme.get_length(j) * configuration.get_length_ratio()) {
-          break;
-        }
-        if (!theme.is_alive(j) || !blocks_similar(theme, configuration, i, j)) continue;
+      uint32_t j;
+      while (candidates_.next(theme, &j)) {
+        if (++tried % kStopCheckCandidates == 0 && configuration.get_stop() != 0) return stopped();
+        if (!lengths_similar(theme, i, j, length_ratio) || !candidates_.words_similar(j)) continue;
         UserChoice choice = CHOICE_GROUP;
         if (!configuration.get_group_mode()) {
           Status status =
@@ -275,7 +214,6 @@ Status SimilarBlocks::find_similar_blocks(ThemeBlocks& theme, const SourceFile& 
                                              static_cast<unsigned long>(choice)));
         }
       }
-      clear_word_list(i, n);
     }
   }
 

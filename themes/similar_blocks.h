@@ -13,20 +13,21 @@
 // is the sum, over the distinct words of p's word list, of the times the word
 // stands in the list, for the words that are in q's word set.
 //
-// The counts of one left-hand block p against all later blocks are made at
-// once from a word-to-blocks table (for each word, the positions of the
-// blocks whose word set holds it), so a left-hand block costs the blocks
-// that share a word with it, not every later block.
+// Whatever the theme's size, the pass finds, asks about and decides the same
+// pairs in the same order as trying every later block j of each left-hand
+// block i would: the blocks tried are those within the length test (which,
+// lengths growing with the position, holds for a run of positions after i)
+// that can still reach the word test, found through the rarest words of i's
+// list (see similar_candidates.h), in increasing position.
 
 #ifndef KARVEL_THEMES_SIMILAR_BLOCKS_H_
 #define KARVEL_THEMES_SIMILAR_BLOCKS_H_
 
 #include <cstdint>
-#include <vector>
 
 #include "files/status.h"
 #include "themes/doubles_list.h"
-#include "themes/word_list.h"
+#include "themes/similar_candidates.h"
 
 namespace karvel {
 
@@ -37,9 +38,6 @@ class ProgramConfiguration;
 struct FileStatistics;
 struct SourceFile;
 struct ThemeBlocks;
-
-// Themes of this many blocks or more are not searched for similar blocks.
-inline constexpr uint32_t kSimilarSearchLimit = 500;
 
 // The decision on a similar pair, by the user or automatically.
 enum UserChoice : uint32_t {
@@ -52,10 +50,11 @@ enum UserChoice : uint32_t {
 class SimilarBlocks {
  public:
   // The whole pass for the loaded theme, the doubles file included. Returns
-  // at once for a theme of no blocks or of kSimilarSearchLimit blocks or
-  // more; otherwise clears the doubles list and shows the theme's number of
-  // blocks, and searches when check_similarity is on. A full doubles list
-  // ends the pass with its plain message; nothing is written then.
+  // at once for a theme of no blocks or of the configuration's similar limit
+  // of blocks or more (a limit of 0 searches every theme); otherwise clears
+  // the doubles list and shows the theme's number of blocks, and searches
+  // when check_similarity is on. A stop request ends the pass; nothing is
+  // written then.
   Status find_similar_blocks(ThemeBlocks& theme, const SourceFile& source, OutputFile& doubles,
                              BlockIndex& index, ProgramConfiguration& configuration,
                              FileStatistics& statistics, Messages& messages);
@@ -63,15 +62,6 @@ class SimilarBlocks {
   void release();
 
  private:
-  // The word lists and the word-to-blocks table of the alive blocks.
-  Status prepare(const ThemeBlocks& theme, const SourceFile& source, const BlockIndex& index);
-  // Makes the word list of position p the current one, and counts its words
-  // in every later block.
-  void build_word_list(uint32_t p);
-  // Clears the counts of the blocks after p (of n) for the next left-hand block.
-  void clear_word_list(uint32_t p, uint32_t n);
-  int blocks_similar(const ThemeBlocks& theme, const ProgramConfiguration& configuration,
-                     uint32_t p, uint32_t q) const;
   Status ask_user_choice(const ThemeBlocks& theme, const SourceFile& source,
                          const BlockIndex& index, ProgramConfiguration& configuration,
                          Messages& messages, uint32_t p, uint32_t q, UserChoice* choice);
@@ -79,19 +69,7 @@ class SimilarBlocks {
                     Messages& messages, uint32_t p);
 
   DoublesList doubles_list_;
-  WordDictionary dictionary_;
-  WordList word_list_;                   // scratch while the lists are made
-  std::vector<uint32_t> list_start_;     // by position: where its word list starts in list_words_
-  std::vector<uint32_t> list_words_;     // the word lists, position after position
-  std::vector<uint32_t> set_start_;      // by position: where its word set starts in set_words_
-  std::vector<uint32_t> set_words_;      // the word sets, position after position
-  std::vector<uint32_t> seen_;           // by word number: position + 1 of the last set taking it
-  std::vector<uint32_t> holders_start_;  // by word number: where its blocks start in holders_
-  std::vector<uint32_t> holders_;        // positions of the blocks holding each word, increasing
-  std::vector<uint32_t> cursor_;         // by word number: first entry of holders_ not yet passed
-  std::vector<uint16_t> marks_;          // by word number: times it stands in the current word list
-  std::vector<uint32_t> found_;          // by position: words of the current list found there
-  uint32_t count_ = 0;                   // words in the current word list
+  SimilarCandidates candidates_;
 };
 
 }  // namespace karvel

@@ -31,6 +31,7 @@ std::optional<Mode> parse_mode(const std::string& text) {
   if (text == "separator") return Mode::kSeparator;
   if (text == "bigtheme") return Mode::kBigTheme;
   if (text == "manythemes") return Mode::kManyThemes;
+  if (text == "nearcopies") return Mode::kNearCopies;
   return std::nullopt;
 }
 
@@ -43,15 +44,17 @@ void print_usage(FILE* stream) {
       "  --mode MODE        keyword (default): one theme per keyword;\n"
       "                     separator: themes are groups of keywords between empty lines;\n"
       "                     bigtheme: one theme of --blocks blocks, few lengths, many equal;\n"
-      "                     manythemes: --themes themes of --theme-blocks blocks, 20% near copies\n"
+      "                     manythemes: --themes themes of --theme-blocks blocks,\n"
+      "                     20% near copies;\n"
+      "                     nearcopies: one theme of --blocks text blocks, 10% near copies\n"
       "  --size N           source size (keyword, separator), default 10M;\n"
       "                     k M G multiply by 1000, Ki Mi Gi by 1024\n"
-      "  --keywords N       keywords (default 500; bigtheme 10; manythemes: --themes)\n"
+      "  --keywords N       keywords (default 500; bigtheme, nearcopies 10; manythemes: --themes)\n"
       "  --seed N           seed (default 1)\n"
       "  --out DIR          write DIR/#src and DIR/#kwd (default: current folder)\n"
       "  --src FILE         source file instead of DIR/#src\n"
       "  --kwd FILE         keywords file instead of DIR/#kwd\n"
-      "  --blocks N         bigtheme: blocks of the big theme (default 1000000)\n"
+      "  --blocks N         bigtheme, nearcopies: blocks of the theme (default 1000000)\n"
       "  --themes N         manythemes: themes (default 2000)\n"
       "  --theme-blocks N   manythemes: blocks per theme (default 400)\n"
       "  --quiet            no summary\n",

@@ -11,10 +11,11 @@
 namespace karvel::bench {
 
 enum class Mode {
-  kKeyword,    // one theme per keyword
-  kSeparator,  // themes are groups of keywords between empty lines
-  kBigTheme,   // one theme of a million blocks, few lengths, many equal blocks
-  kManyThemes  // 2000 themes of 400 blocks, a fifth of them near copies
+  kKeyword,     // one theme per keyword
+  kSeparator,   // themes are groups of keywords between empty lines
+  kBigTheme,    // one theme of a million blocks, few lengths, many equal blocks
+  kManyThemes,  // 2000 themes of 400 blocks, a fifth of them near copies
+  kNearCopies   // one theme of many text blocks, a tenth of them near copies
 };
 
 struct Options {
@@ -25,7 +26,7 @@ struct Options {
   std::string out_dir = ".";
   std::string src_path;         // empty: out_dir + "/#src"
   std::string kwd_path;         // empty: out_dir + "/#kwd"
-  uint32_t blocks = 1'000'000;  // bigtheme
+  uint32_t blocks = 1'000'000;  // bigtheme, nearcopies
   uint32_t themes = 2000;       // manythemes
   uint32_t theme_blocks = 400;  // manythemes
   bool quiet = false;

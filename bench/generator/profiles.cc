@@ -169,4 +169,23 @@ void generate_many_themes(const Options& options, const KeywordSet& keywords,
   }
 }
 
+void generate_near_copies(const Options& options, const KeywordSet& keywords,
+                          const TextMaker& maker, Random& random, SourceWriter& out) {
+  const uint32_t k = keywords.theme_keywords(0).front();
+  ThemeHistory history(1, 256);
+  for (uint32_t b = 0; b < options.blocks; ++b) {
+    Block block;
+    BlockKind kind = BlockKind::kFresh;
+    if (!history.empty(0) && random.chance(0.1)) {
+      block = history.any(0, random);
+      maker.near_copy(block, random);
+      kind = BlockKind::kNearCopy;
+    } else {
+      block = themed_block(keywords, k, random.between(2, 10), LineLengths::kNarrow, maker, random);
+    }
+    history.remember(0, block);
+    out.add(block, kind);
+  }
+}
+
 }  // namespace karvel::bench

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <regex>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -55,6 +56,12 @@ std::vector<std::string> concat(std::vector<std::vector<std::string>> parts) {
   for (auto& part : parts) all.insert(all.end(), part.begin(), part.end());
   return all;
 }
+
+// The usage text of --help and of a bad command line: the batch words too.
+const std::vector<std::string> kBatchUsage =
+    concat({kUsage,
+            {" sim_max - themes of this many blocks or more are not searched for",
+             "      similar blocks (default=500); 0 searches themes of every size"}});
 
 // The protocol's lines, with the seconds of its last line replaced by S.
 std::vector<std::string> protocol_lines(const std::string& path) {
@@ -227,14 +234,29 @@ TEST_F(BatchRunTest, TwoRunsInARowAppendToOutputsAndRecreateTheProtocol) {
   EXPECT_EQ(read_file(dir_.file("#rst")), "nothing here\n\nnothing here\n\n");
 }
 
+TEST_F(BatchRunTest, SimMaxSetsTheSizeOfThemesSearchedForSimilarBlocks) {
+  const std::string both = "the cat sat\n\nthe cat sat down\n\n";
+  write_file(dir_.file("#src"), both);
+  for (auto [word, doubles, shown] : {std::tuple{"sim_max=2", "", "similar_limit=2"},
+                                      {"sim_max=3", both.c_str(), "similar_limit=3"},
+                                      {"sim_max=0", both.c_str(), "similar_limit=0"},
+                                      {"sim_max=500", both.c_str(), "Themes processing"}}) {
+    std::remove(dir_.file("#dbl").c_str());
+    ASSERT_EQ(run({word}), 0) << word;
+    EXPECT_EQ(read_file(dir_.file("#dbl")), doubles) << word;
+    EXPECT_EQ(split_lines(out_).at(15), shown) << word;  // after the other parameters
+  }
+}
+
 TEST_F(BatchRunTest, BadCommandLinesTouchNoFile) {
-  for (std::string word : {"bogus", "src", "sort=maybe", "len_rat=100", "sim_rat=x", "ans=gg",
-                           "Src=a", "debug=2", "enc=UTF-8"}) {
+  for (std::string word :
+       {"bogus", "src", "sort=maybe", "len_rat=100", "sim_rat=x", "ans=gg", "Src=a", "debug=2",
+        "enc=UTF-8", "sim_max=-1", "sim_max=4294967296", "sim_max="}) {
     ASSERT_EQ(run({word}), 2) << word;
     std::vector<std::string> err = split_lines(err_);
     ASSERT_FALSE(err.empty());
     EXPECT_EQ(err[0], "karvel-batch: bad argument '" + word + "'");
-    EXPECT_EQ(std::vector<std::string>(err.begin() + 1, err.end()), kUsage);
+    EXPECT_EQ(std::vector<std::string>(err.begin() + 1, err.end()), kBatchUsage);
     EXPECT_EQ(out_, "");
   }
   EXPECT_FALSE(testing::file_exists(dir_.file("#log")));

@@ -93,9 +93,10 @@ TEST(SimilarBlocks, LengthAndWordShareBoundaries) {
   EXPECT_EQ(similar, (std::vector<bool>{false, true, true, false, false, true}));
 }
 
-TEST(SimilarBlocks, ThemesOf500BlocksAreNotSearched) {
-  for (uint32_t n : {499u, 500u}) {
+TEST(SimilarBlocks, ThemesOf500BlocksAreNotSearchedUnlessTheLimitIsOff) {
+  for (auto [n, limit] : {std::pair{499u, 500u}, {500u, 500u}, {500u, 0u}, {30u, 30u}}) {
     SimilarRun run;
+    run.configuration.set_similar_limit(limit);
     std::vector<std::string> blocks;
     for (uint32_t i = 0; i < n; ++i) {
       blocks.push_back("alpha beta " + std::string(1, 'a' + i / 26 % 26) +
@@ -103,8 +104,8 @@ TEST(SimilarBlocks, ThemesOf500BlocksAreNotSearched) {
     }
     run.build(blocks, std::vector<uint32_t>(n, 0));
     ASSERT_TRUE(run.run_theme(0).ok());
-    if (n == 499) {
-      EXPECT_EQ(run.s.statistics.saved_as_similar, 499u);
+    if (n < limit || limit == 0) {
+      EXPECT_EQ(run.s.statistics.saved_as_similar, n);
       EXPECT_EQ(run.doubles_text().size(), run.s.text.size());
     } else {
       EXPECT_EQ(run.s.statistics.saved_as_similar, 0u);
@@ -112,6 +113,15 @@ TEST(SimilarBlocks, ThemesOf500BlocksAreNotSearched) {
       for (uint32_t b = 0; b < n; ++b) EXPECT_TRUE(run.s.index.is_unwritten(b));
     }
   }
+}
+
+TEST(SimilarBlocks, StopRequestEndsTheSearch) {
+  SimilarRun run;
+  run.build({"alpha beta\n\n", "alpha beta gamma\n\n"}, {0, 0});
+  run.configuration.set_stop(1);
+  Status status = run.run_theme(0);
+  EXPECT_EQ(status.text(), "Stopped by the user");
+  EXPECT_EQ(run.doubles_text(), "");
 }
 
 TEST(SimilarBlocks, WordListKeepsItsFirst2000Words) {

@@ -19,6 +19,7 @@ using testing::IndexedSource;
 using testing::LiteralTheme;
 
 struct LiteralSwitches {
+  uint32_t limit = 500;  // themes of this many blocks are not searched; 0: none
   int check_similarity = 1;
   int always_yes = 0;
   int group_mode = 1;
@@ -92,7 +93,7 @@ struct LiteralPass {
 
   void run() {
     size_t n = theme.numbers.size();
-    if (n == 0 || n >= 500) return;
+    if (n == 0 || (switches.limit != 0 && n >= switches.limit)) return;
     fields.emplace_back(kBlocksTotal, std::to_string(n));
     if (!switches.check_similarity) return;
     std::vector<uint32_t> list;  // block numbers; the group-start flag is not needed here
@@ -177,21 +178,47 @@ std::string random_block(std::mt19937& random) {
   return block + "\n";
 }
 
-void compare_on_random_themes(uint32_t seed, int mode) {
+// A block of the large themes: up to 12 lines of words drawn from a few
+// thousand, the small numbers far more often than the large ones; now and
+// then a block without a word of 3 or more characters, one past the word
+// list's 2000 words, or a line of the small themes' tricky words.
+std::string large_theme_block(std::mt19937& random) {
+  int kind = static_cast<int>(random() % 300);
+  int lines = kind == 0 ? 170 + static_cast<int>(random() % 20)
+                        : 1 + static_cast<int>(random() % (kind < 150 ? 4 : 12));
+  std::string block;
+  for (int l = 0; l < lines; ++l) {
+    if (kind == 1) {
+      block += "ab x, de\n";
+    } else if (kind != 0 && random() % 8 == 0) {
+      block += random_line(random);
+    } else {
+      for (int w = 0, words = kind == 0 ? 12 : 1 + static_cast<int>(random() % 8); w < words; ++w)
+        block += "wd" + std::to_string(random() % (1 + random() % 3000)) + " ";
+      block += "\n";
+    }
+  }
+  return block + "\n";
+}
+
+// Random themes (`large`: a few of up to a few thousand blocks among small
+// ones) through the pass and the pass as written; mode 0 groups, 1 answers
+// always yes, 2 asks with scripted keys.
+void compare_on_random_themes(uint32_t seed, int mode, uint32_t limit, bool large = false) {
   std::mt19937 random(seed);
   IndexedSource s;
-  const uint32_t themes = 300;
+  const uint32_t themes = large ? 40 : 300;
   std::vector<std::string> blocks;
   std::vector<uint32_t> theme_of;
   std::vector<std::vector<std::string>> made(themes);
-  for (int i = 0; i < 4000; ++i) {
-    uint32_t t = random() % themes;
+  for (int i = 0; i < (large ? 5000 : 4000); ++i) {
+    uint32_t t = large && random() % 4 != 0 ? random() % (1 + random() % 4) : random() % themes;
     std::string block;
     if (!made[t].empty() && random() % 3 == 0) {  // a near or exact duplicate
       block = made[t][random() % made[t].size()];
       if (random() % 2) block.insert(0, random_line(random));
     } else {
-      block = random_block(random);
+      block = large ? large_theme_block(random) : random_block(random);
     }
     made[t].push_back(block);
     blocks.push_back(block);
@@ -206,13 +233,15 @@ void compare_on_random_themes(uint32_t seed, int mode) {
   const uint32_t length_ratios[] = {0, 60, 100, 150, 0x40000001u};
   const uint32_t similarity_ratios[] = {0, 50, 70, 100, 0x80000000u, 33};
   ProgramConfiguration configuration;
+  configuration.set_similar_limit(limit);
   LiteralSwitches switches;
+  switches.limit = limit;
   switches.group_mode = mode == 0;
   switches.always_yes = mode == 1;
   configuration.set_group_mode(switches.group_mode);
   configuration.set_always_yes(switches.always_yes);
   std::string keys;
-  for (int k = 0; k < 3000; ++k)
+  for (int k = 0; k < (large ? 20000 : 3000); ++k)
     keys += "YyNnNnNnNnNNNNAQq12GBbx"[random() % (mode == 2 ? 19 : 23)];
   s.view.keys = keys;
   size_t next_key = 0;
@@ -220,8 +249,13 @@ void compare_on_random_themes(uint32_t seed, int mode) {
   std::vector<std::string> expected_protocol;
   uint32_t saved = 0;
   for (uint32_t t = 0; t < themes; ++t) {
-    switches.length_ratio = length_ratios[random() % 5];
-    switches.similarity_ratio = similarity_ratios[random() % 6];
+    // Answered questions in a large theme stay few only where the ratios
+    // leave few pairs similar; in the largest theme the pass as written
+    // tries only blocks of equal length.
+    bool few_pairs = large && mode == 2 && t < 4;
+    switches.length_ratio =
+        large && t == 0 ? 100 : length_ratios[few_pairs ? 1 + random() % 2 : random() % 5];
+    switches.similarity_ratio = similarity_ratios[few_pairs ? 1 + random() % 3 : random() % 6];
     configuration.set_length_ratio(static_cast<int32_t>(switches.length_ratio));
     configuration.set_similarity_ratio(static_cast<int32_t>(switches.similarity_ratio));
     LiteralTheme theme = testing::literal_load_and_sort(s, t);
@@ -261,11 +295,21 @@ void compare_on_random_themes(uint32_t seed, int mode) {
   EXPECT_GT(saved, 0u);
 }
 
-TEST(SimilarBlocksRandom, GroupModeMatchesThePassAsWritten) { compare_on_random_themes(11, 0); }
+TEST(SimilarBlocksRandom, GroupModeMatchesThePassAsWritten) {
+  for (uint32_t limit : {500u, 0u, 7u}) compare_on_random_themes(11 + limit, 0, limit);
+}
 
-TEST(SimilarBlocksRandom, AlwaysYesMatchesThePassAsWritten) { compare_on_random_themes(12, 1); }
+TEST(SimilarBlocksRandom, AlwaysYesMatchesThePassAsWritten) {
+  for (uint32_t limit : {500u, 0u, 7u}) compare_on_random_themes(12 + limit, 1, limit);
+}
 
-TEST(SimilarBlocksRandom, AnswersMatchThePassAsWritten) { compare_on_random_themes(13, 2); }
+TEST(SimilarBlocksRandom, AnswersMatchThePassAsWritten) {
+  for (uint32_t limit : {500u, 0u, 7u}) compare_on_random_themes(13 + limit, 2, limit);
+}
+
+TEST(SimilarBlocksRandom, LargeThemesMatchThePassAsWritten) {
+  for (int mode : {0, 1, 2}) compare_on_random_themes(20 + mode, mode, 0, true);
+}
 
 }  // namespace
 }  // namespace karvel
