@@ -33,5 +33,6 @@ const char* const kAboutCaption = "About Karvel";
 const char* const kAboutVersionLine = "Karvel Version 4.0";
 const char* const kAboutSecondLine = "By the Karvel project contributors";
 const char* const kAboutMenuText = "&About Karvel...";
+const char* const kAnySizeMenuText = "&Search themes of any size for similar blocks";
 
 }  // namespace karvel::app

@@ -28,6 +28,10 @@ extern const char* const kAboutSecondLine;
 extern const char* const kAboutMenuText;
 inline constexpr int kAboutCommand = 16;
 
+// The checkable item of the dialog's context menu that lifts the size limit
+// of the themes searched for similar blocks, for the runs to come.
+extern const char* const kAnySizeMenuText;
+
 // The six lines of the Help text, in order.
 std::span<const char* const> help_lines();
 

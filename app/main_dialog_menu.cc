@@ -1,6 +1,7 @@
 // MainDialog's window menu (the context menu, which Linux window managers
-// leave to the program): Minimize, Close, the Text encoding of later runs
-// and About, the About box, the Help text and the application icon.
+// leave to the program): Minimize, Close, the Text encoding of later runs,
+// the search of themes of any size and About, the About box, the Help text
+// and the application icon.
 
 #include <QActionGroup>
 #include <QContextMenuEvent>
@@ -10,6 +11,8 @@
 #include "app/dialog_layout.h"
 #include "app/dialog_texts.h"
 #include "app/main_dialog.h"
+#include "engine/run_context.h"
+#include "records/program_configuration.h"
 
 namespace karvel::app {
 
@@ -42,6 +45,13 @@ void MainDialog::build_system_menu() {
   }
   add_encoding_menu();
   system_menu_->addSeparator();
+  // Off, runs leave themes of 500 blocks or more unsearched; the choice lasts
+  // while the program runs.
+  QAction* any_size = system_menu_->addAction(QString::fromLatin1(kAnySizeMenuText));
+  any_size->setObjectName(QStringLiteral("any_size"));
+  any_size->setCheckable(true);
+  connect(any_size, &QAction::toggled, this,
+          [this](bool on) { context_.set_similar_limit(on ? 0 : kDefaultSimilarLimit); });
   system_menu_->addAction(QString::fromLatin1(kAboutMenuText))->setData(kAboutCommand);
   connect(system_menu_, &QMenu::triggered, this, [this](QAction* action) {
     if (action->parent() == system_menu_) system_command(action->data().toInt());

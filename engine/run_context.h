@@ -60,6 +60,7 @@ class RunContext {
   // The similar-block limit of later runs: themes of that many blocks or
   // more are not searched; 0 searches every theme.
   void set_similar_limit(uint32_t limit) { similar_limit_ = limit; }
+  uint32_t similar_limit() const { return similar_limit_; }
 
   Messages& messages() { return messages_; }
   const FileStatistics& statistics() const { return statistics_; }

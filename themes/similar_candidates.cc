@@ -27,26 +27,20 @@ Status SimilarCandidates::prepare(const ThemeBlocks& theme, const SourceFile& so
   list_words_.clear();
   set_start_.assign(n + 1, 0);
   set_words_.clear();
+  std::vector<uint32_t> seen;
+  // Only blocks alive now take part: a block deleted as equal is never
+  // compared.
   for (uint32_t p = 0; p < n; ++p) {
     list_start_[p] = static_cast<uint32_t>(list_words_.size());
-    if (!theme.is_alive(p)) continue;
-    Status status = build_word_list(source, index, theme.block_at(p), dictionary_, &word_list_);
-    if (!status.ok()) return status;
-    list_words_.insert(list_words_.end(), word_list_.words, word_list_.words + word_list_.count);
-  }
-  list_start_[n] = static_cast<uint32_t>(list_words_.size());
-  // A word of a block that stands in no word list is never looked for, so
-  // the word sets hold only words of the dictionary.
-  uint32_t words = dictionary_.size();
-  std::vector<uint32_t> seen(words, 0);
-  for (uint32_t p = 0; p < n; ++p) {
     set_start_[p] = static_cast<uint32_t>(set_words_.size());
     if (!theme.is_alive(p)) continue;
-    Status status = collect_block_words(source, index, theme.block_at(p), dictionary_, p + 1, &seen,
-                                        &set_words_);
+    Status status = read_block_words(source, index, theme.block_at(p), dictionary_, p + 1, &seen,
+                                     &list_words_, &set_words_);
     if (!status.ok()) return status;
   }
+  list_start_[n] = static_cast<uint32_t>(list_words_.size());
   set_start_[n] = static_cast<uint32_t>(set_words_.size());
+  uint32_t words = dictionary_.size();
   // The word-to-blocks table, each word's positions in increasing order.
   holders_start_.assign(words + 1, 0);
   for (uint32_t w : set_words_) ++holders_start_[w + 1];
@@ -61,8 +55,7 @@ Status SimilarCandidates::prepare(const ThemeBlocks& theme, const SourceFile& so
   weight_.assign(words, 0);
   skip_.resize(n + 1);
   for (uint32_t p = 0; p <= n; ++p) skip_[p] = p;
-  taken_.assign(n, 0);
-  found_.assign(n, 0);
+  tallies_.assign(n, Tally());
   distinct_.clear();
   candidates_.clear();
   every_block_ = false;
@@ -90,11 +83,12 @@ void SimilarCandidates::start(const ThemeBlocks& theme, uint32_t p, uint32_t las
     at_ = p + 1;
     return;
   }
-  auto holders = [this](uint32_t w) { return holders_start_[w + 1] - holders_start_[w]; };
-  std::sort(distinct_.begin(), distinct_.end(), [&](uint32_t a, uint32_t b) {
-    uint32_t ha = holders(a), hb = holders(b);
-    return ha != hb ? ha < hb : a < b;
-  });
+  order_.clear();
+  for (uint32_t w : distinct_) {
+    order_.push_back(uint64_t{holders_start_[w + 1] - holders_start_[w]} << 32 | w);
+  }
+  std::sort(order_.begin(), order_.end());
+  for (size_t k = 0; k < order_.size(); ++k) distinct_[k] = static_cast<uint32_t>(order_[k]);
   // The prefix: its blocks are the candidates.
   uint64_t remaining = count;  // list entries of the words not yet read
   size_t k = 0;
@@ -102,6 +96,8 @@ void SimilarCandidates::start(const ThemeBlocks& theme, uint32_t p, uint32_t las
     remaining -= weight_[distinct_[k]];
     read_holders(theme, distinct_[k], p, true);
   }
+  auto cannot_pass = [&](uint32_t q) { return tallies_[q].found + remaining < need; };
+  std::erase_if(candidates_, cannot_pass);
   // The words after it, while reading their blocks costs less than trying
   // the candidates: a candidate whose words found so far, with all the words
   // not read, fall short of `need` cannot pass.
@@ -115,34 +111,38 @@ void SimilarCandidates::start(const ThemeBlocks& theme, uint32_t p, uint32_t las
     }
     remaining -= weight_[w];
     read_holders(theme, w, p, false);
-    std::erase_if(candidates_, [&](uint32_t q) { return found_[q] + remaining < need; });
+    std::erase_if(candidates_, cannot_pass);
   }
   std::sort(candidates_.begin(), candidates_.end());
 }
 
 void SimilarCandidates::read_holders(const ThemeBlocks& theme, uint32_t w, uint32_t p,
                                      bool gather) {
-  // The entries of w within the range; those still useful are packed to the
-  // end of the part read.
-  const uint32_t* begin = holders_.data() + first_[w];
-  const uint32_t* end = holders_.data() + holders_start_[w + 1];
-  uint32_t stop = static_cast<uint32_t>(std::upper_bound(begin, end, last_) - holders_.data());
-  uint32_t kept = stop;
+  // The entries of w within the range. Those at or before p are dropped;
+  // the others still alive are packed to the end of the part read.
+  uint32_t* begin = holders_.data() + first_[w];
+  uint32_t* end = holders_.data() + holders_start_[w + 1];
+  uint32_t* from = std::upper_bound(begin, end, p);
+  uint32_t* stop = std::upper_bound(from, end, last_);
+  uint32_t* kept = stop;
+  const uint8_t* alive = theme.theme_bitmap.data();
   uint32_t weight = weight_[w];
-  for (uint32_t c = stop; c-- > first_[w];) {
-    uint32_t q = holders_[c];
-    if (q <= p || !theme.is_alive(q)) continue;
-    holders_[--kept] = q;
-    if (taken_[q] == p + 1) {
-      found_[q] += weight;
-    } else if (gather) {
-      taken_[q] = p + 1;
-      found_[q] = weight;
+  for (uint32_t* c = stop; c-- != from;) {
+    uint32_t q = *c;
+    bool live = alive[q] != 0;
+    kept[-1] = q;
+    kept -= live;
+    Tally& tally = tallies_[q];
+    if (tally.stamp == p + 1) {
+      tally.found += weight;  // a candidate, alive since it was taken
+    } else if (gather && live) {
+      tally = {p + 1, weight};
       candidates_.push_back(q);
     }
   }
-  first_[w] = kept;
-  // Counted in found_ now; the words left are counted when a candidate is tried.
+  first_[w] = static_cast<uint32_t>(kept - holders_.data());
+  // Counted in the tallies now; the words left are counted when a candidate
+  // is tried.
   weight_[w] = 0;
 }
 
@@ -180,7 +180,7 @@ bool SimilarCandidates::next(const ThemeBlocks& theme, uint32_t* q) {
 
 bool SimilarCandidates::words_similar(uint32_t q) const {
   // At most the 2000 words of the list, so found * 100 does not wrap.
-  uint32_t found = every_block_ ? 0 : found_[q];
+  uint32_t found = every_block_ ? 0 : tallies_[q].found;
   for (uint32_t k = set_start_[q]; k < set_start_[q + 1]; ++k) found += weight_[set_words_[k]];
   return found * 100u >= product_;
 }

@@ -66,7 +66,6 @@ class SimilarCandidates {
   void read_holders(const ThemeBlocks& theme, uint32_t w, uint32_t p, bool gather);
 
   WordDictionary dictionary_;
-  WordList word_list_;                   // scratch while the lists are made
   std::vector<uint32_t> list_start_;     // by position: where its word list starts in list_words_
   std::vector<uint32_t> list_words_;     // the word lists, position after position
   std::vector<uint32_t> set_start_;      // by position: where its word set starts in set_words_
@@ -77,14 +76,18 @@ class SimilarCandidates {
   std::vector<uint16_t> weight_;         // by word number: times it stands in the current list,
                                          // 0 once its blocks have been read
   std::vector<uint32_t> skip_;           // by position: a position at or before the next alive one
-  std::vector<uint32_t> distinct_;       // the current list's words, each once
+  std::vector<uint32_t> distinct_;       // the current list's words, each once, rarest first
+  std::vector<uint64_t> order_;          // scratch: blocks holding a word << 32 | the word
   std::vector<uint32_t> candidates_;     // the current candidates, increasing
-  std::vector<uint32_t> taken_;          // by position: left-hand position + 1 that took it
-  std::vector<uint32_t> found_;          // by position: list entries found in the words read
-  uint32_t product_ = 0;                 // count * similarity_ratio, modulo 2^32
-  uint32_t last_ = 0;                    // the last position of the current range
-  uint32_t at_ = 0;                      // next candidate: index, or position when every_block_
-  bool every_block_ = false;             // need is 0: every alive position is a candidate
+  struct Tally {
+    uint32_t stamp = 0;  // left-hand position + 1 that took the block as a candidate
+    uint32_t found = 0;  // entries of that left-hand list found in the words read
+  };
+  std::vector<Tally> tallies_;  // by position
+  uint32_t product_ = 0;        // count * similarity_ratio, modulo 2^32
+  uint32_t last_ = 0;           // the last position of the current range
+  uint32_t at_ = 0;             // next candidate: index, or position when every_block_
+  bool every_block_ = false;    // need is 0: every alive position is a candidate
 };
 
 }  // namespace karvel

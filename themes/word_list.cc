@@ -1,4 +1,4 @@
-// Word numbers, word lists and the word sets of blocks.
+// Word numbers, and the word lists and word sets of blocks.
 
 #include "themes/word_list.h"
 
@@ -17,11 +17,17 @@ namespace karvel {
 namespace {
 
 uint64_t hash_word(const char* text, size_t length) {
-  uint64_t h = 0xCBF29CE484222325ull;  // FNV-1a
-  for (size_t i = 0; i < length; ++i) {
-    h ^= static_cast<unsigned char>(text[i]);
-    h *= 0x100000001B3ull;
+  // Eight bytes at a time, each step mixed by a multiplication.
+  uint64_t h = length * 0x9E3779B97F4A7C15ull;
+  uint64_t v;
+  for (; length >= 8; text += 8, length -= 8) {
+    memcpy(&v, text, 8);
+    h = (h ^ v) * 0xFF51AFD7ED558CCDull;
+    h ^= h >> 32;
   }
+  v = 0;
+  memcpy(&v, text, length);
+  h = (h ^ v) * 0xC4CEB9FE1A85EC53ull;
   return h ^ (h >> 29);
 }
 
@@ -37,11 +43,13 @@ void WordDictionary::clear() {
 
 uint32_t WordDictionary::lookup(const char* text, size_t length, uint64_t hash) const {
   uint32_t mask = static_cast<uint32_t>(slots_.size() - 1);
+  uint64_t tag = hash >> 32 << 32;
   for (uint32_t slot = static_cast<uint32_t>(hash) & mask;; slot = (slot + 1) & mask) {
-    uint32_t entry = slots_[slot];
+    uint64_t entry = slots_[slot];
     if (entry == 0) return slot;
-    uint32_t number = entry - 1;
-    if (word_hash_[number] == hash && word_size_[number] == length &&
+    if ((entry & ~uint64_t{0xFFFFFFFF}) != tag) continue;
+    uint32_t number = static_cast<uint32_t>(entry) - 1;
+    if (word_size_[number] == length &&
         memcmp(text_.data() + word_start_[number], text, length) == 0) {
       return slot;
     }
@@ -55,7 +63,7 @@ void WordDictionary::grow() {
   for (uint32_t number = 0; number < word_start_.size(); ++number) {
     uint32_t slot = static_cast<uint32_t>(word_hash_[number]) & mask;
     while (slots_[slot] != 0) slot = (slot + 1) & mask;
-    slots_[slot] = number + 1;
+    slots_[slot] = (word_hash_[number] >> 32 << 32) | (number + 1);
   }
 }
 
@@ -64,20 +72,14 @@ uint32_t WordDictionary::intern(const char* text, size_t length) {
   if (2 * (word_start_.size() + 1) > slots_.size()) grow();
   uint64_t hash = hash_word(text, length);
   uint32_t slot = lookup(text, length, hash);
-  if (slots_[slot] != 0) return slots_[slot] - 1;
+  if (slots_[slot] != 0) return static_cast<uint32_t>(slots_[slot]) - 1;
   uint32_t number = size();
   word_start_.push_back(static_cast<uint32_t>(text_.size()));
   word_size_.push_back(static_cast<uint32_t>(length));
   word_hash_.push_back(hash);
   text_.append(text, length);
-  slots_[slot] = number + 1;
+  slots_[slot] = (hash >> 32 << 32) | (number + 1);
   return number;
-}
-
-uint32_t WordDictionary::find(const char* text, size_t length) const {
-  if (slots_.empty()) return kNoWord;
-  uint32_t slot = lookup(text, length, hash_word(text, length));
-  return slots_[slot] == 0 ? kNoWord : slots_[slot] - 1;
 }
 
 namespace {
@@ -148,32 +150,13 @@ class LineWords {
 
 }  // namespace
 
-Status build_word_list(const SourceFile& source, const BlockIndex& index, uint32_t b,
-                       WordDictionary& dictionary, WordList* list) {
-  list->count = 0;
+Status read_block_words(const SourceFile& source, const BlockIndex& index, uint32_t b,
+                        WordDictionary& dictionary, uint32_t stamp, std::vector<uint32_t>* seen,
+                        std::vector<uint32_t>* list, std::vector<uint32_t>* set) {
   BlockReads reads;
   Status status = reads.open(source, index, b);
   if (!status.ok()) return status;
-  LineRead read;
-  bool file_start = index.offset(b) == 0;
-  // Words past the list's room are dropped.
-  for (; list->count < kWordListCapacity && reads.next(&read); file_start = false) {
-    LineWords words(read, source.encoding, file_start);
-    const char* word;
-    size_t length;
-    while (list->count < kWordListCapacity && words.next(&word, &length)) {
-      if (length >= kMinWordLength) list->words[list->count++] = dictionary.intern(word, length);
-    }
-  }
-  return reads.status();
-}
-
-Status collect_block_words(const SourceFile& source, const BlockIndex& index, uint32_t b,
-                           const WordDictionary& dictionary, uint32_t stamp,
-                           std::vector<uint32_t>* seen, std::vector<uint32_t>* words) {
-  BlockReads reads;
-  Status status = reads.open(source, index, b);
-  if (!status.ok()) return status;
+  size_t room = list->size() + kWordListCapacity;  // the list's end for this block
   LineRead read;
   for (bool file_start = index.offset(b) == 0; reads.next(&read); file_start = false) {
     LineWords line_words(read, source.encoding, file_start);
@@ -181,10 +164,12 @@ Status collect_block_words(const SourceFile& source, const BlockIndex& index, ui
     size_t length;
     while (line_words.next(&word, &length)) {
       if (length < kMinWordLength) continue;
-      uint32_t number = dictionary.find(word, length);
-      if (number == kNoWord || (*seen)[number] == stamp) continue;
+      uint32_t number = dictionary.intern(word, length);
+      if (list->size() < room) list->push_back(number);
+      if (number >= seen->size()) seen->resize(number + 1, 0);
+      if ((*seen)[number] == stamp) continue;
       (*seen)[number] = stamp;
-      words->push_back(number);
+      set->push_back(number);
     }
   }
   return reads.status();

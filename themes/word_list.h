@@ -26,7 +26,6 @@ struct SourceFile;
 
 inline constexpr uint32_t kWordListCapacity = 2000;  // words kept per block
 inline constexpr size_t kMinWordLength = 3;          // shorter words are skipped
-inline constexpr uint32_t kNoWord = UINT32_MAX;
 
 // Numbers words, 0, 1, 2, ... in the order they are first added.
 class WordDictionary {
@@ -36,8 +35,6 @@ class WordDictionary {
 
   // The number of the word, which is added when it is new.
   uint32_t intern(const char* text, size_t length);
-  // The number of the word, or kNoWord when it was never added.
-  uint32_t find(const char* text, size_t length) const;
 
  private:
   uint32_t lookup(const char* text, size_t length, uint64_t hash) const;  // slot index
@@ -47,30 +44,22 @@ class WordDictionary {
   std::vector<uint32_t> word_start_;  // by number: where the word starts in text_
   std::vector<uint32_t> word_size_;   // by number: its length
   std::vector<uint64_t> word_hash_;   // by number: its hash
-  std::vector<uint32_t> slots_;       // open addressing: number + 1, 0 when empty
+  std::vector<uint64_t> slots_;       // open addressing: hash's high half << 32 | number + 1;
+                                      // 0 when empty
 };
 
-// The word list of a left-hand block: the numbers of its words of 3 or more
-// characters, line after line in order, repeats kept; words past the 2000th
-// are dropped.
-struct WordList {
-  uint32_t count = 0;                 // words in use
-  uint32_t words[kWordListCapacity];  // word numbers, in the order met
-};
-
-// Fills `list` from the block's line reads (block b of the index), numbering
-// new words in `dictionary`.
-Status build_word_list(const SourceFile& source, const BlockIndex& index, uint32_t b,
-                       WordDictionary& dictionary, WordList* list);
-
-// Appends to `words` the numbers of the block's words that `dictionary`
-// knows, each once, in the order met. (*seen)[number] (sized to the
-// dictionary) tells whether a word was taken: words marked with `stamp` are
-// skipped, and taken words are marked with it, so a stamp new to `seen`
-// starts a fresh set.
-Status collect_block_words(const SourceFile& source, const BlockIndex& index, uint32_t b,
-                           const WordDictionary& dictionary, uint32_t stamp,
-                           std::vector<uint32_t>* seen, std::vector<uint32_t>* words);
+// Reads block b of the index once, numbering its words of 3 or more
+// characters in `dictionary`, and appends
+//   - to `list` its word list: the numbers of those words, line after line
+//     in order, repeats kept; words past the 2000th are dropped;
+//   - to `set` its word set: the number of each of those words once, in the
+//     order met, however long the block.
+// (*seen)[number] (grown with the dictionary) tells whether a word was taken
+// into the set: words marked with `stamp` are skipped, and taken words are
+// marked with it, so a stamp new to `seen` starts a fresh set.
+Status read_block_words(const SourceFile& source, const BlockIndex& index, uint32_t b,
+                        WordDictionary& dictionary, uint32_t stamp, std::vector<uint32_t>* seen,
+                        std::vector<uint32_t>* list, std::vector<uint32_t>* set);
 
 }  // namespace karvel
 

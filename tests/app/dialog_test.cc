@@ -85,10 +85,20 @@ class DialogTest : public QObject {
     QVERIFY(button_of(dialog, kStartButton)->isDefault());
     QCOMPARE(dialog.output_list()->count(), 0);
 
-    // The window menu's stand-in ends with a separator and the About item.
+    // The window menu's stand-in ends with a separator, the unchecked
+    // search of themes of any size, which lifts the limit of later runs
+    // while it is checked, and the About item.
     const QList<QAction*> actions = dialog.system_menu()->actions();
-    QVERIFY(actions.size() >= 2);
-    QVERIFY(actions[actions.size() - 2]->isSeparator());
+    QVERIFY(actions.size() >= 3);
+    QVERIFY(actions[actions.size() - 3]->isSeparator());
+    QAction* any_size = actions[actions.size() - 2];
+    QCOMPARE(any_size->text(), QStringLiteral("&Search themes of any size for similar blocks"));
+    QVERIFY(any_size->isCheckable() && !any_size->isChecked());
+    QCOMPARE(context.similar_limit(), 500u);
+    any_size->trigger();
+    QCOMPARE(context.similar_limit(), 0u);
+    any_size->trigger();
+    QCOMPARE(context.similar_limit(), 500u);
     QCOMPARE(actions.last()->text(), QStringLiteral("&About Karvel..."));
     QCOMPARE(actions.last()->data().toInt(), 16);
     // Beside it, the text encoding of later runs: Automatic until chosen.
