@@ -144,7 +144,7 @@ Status SimilarBlocks::find_similar_blocks(ThemeBlocks& theme, const SourceFile& 
   uint32_t found = 0;
   if (n > 1) {
     try {
-      Status status = candidates_.prepare(theme, source, index);
+      Status status = candidates_.prepare(theme, source, index, configuration, messages, stopped());
       if (!status.ok()) return status;
     } catch (const std::bad_alloc&) {
       return Status::Error("Not enough memory for word list");

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "messages/messages.h"
+#include "records/program_configuration.h"
 #include "themes/theme_blocks.h"
 
 namespace karvel {
@@ -15,12 +17,17 @@ namespace {
 // thin the candidates while there are at most this many per candidate.
 constexpr size_t kTryCost = 64;
 
+// Blocks read between two looks at the stop request while the tables are made.
+constexpr uint32_t kReadsBetweenLooks = 4096;
+
 }  // namespace
 
 void SimilarCandidates::release() { *this = SimilarCandidates(); }
 
 Status SimilarCandidates::prepare(const ThemeBlocks& theme, const SourceFile& source,
-                                  const BlockIndex& index) {
+                                  const BlockIndex& index,
+                                  const ProgramConfiguration& configuration, Messages& messages,
+                                  const Status& stopped) {
   uint32_t n = theme.block_count;
   dictionary_.clear();
   list_start_.assign(n + 1, 0);
@@ -33,6 +40,10 @@ Status SimilarCandidates::prepare(const ThemeBlocks& theme, const SourceFile& so
   for (uint32_t p = 0; p < n; ++p) {
     list_start_[p] = static_cast<uint32_t>(list_words_.size());
     set_start_[p] = static_cast<uint32_t>(set_words_.size());
+    if (p % kReadsBetweenLooks == kReadsBetweenLooks - 1) {
+      messages.set_field(kCurrentBlock, p);
+      if (configuration.get_stop() != 0) return stopped;
+    }
     if (!theme.is_alive(p)) continue;
     Status status = read_block_words(source, index, theme.block_at(p), dictionary_, p + 1, &seen,
                                      &list_words_, &set_words_);

@@ -37,14 +37,20 @@
 namespace karvel {
 
 class BlockIndex;
+class Messages;
+class ProgramConfiguration;
 struct SourceFile;
 struct ThemeBlocks;
 
 class SimilarCandidates {
  public:
   // The word lists and word sets of the theme's alive blocks, and the
-  // word-to-blocks table. Blocks dead now never take part.
-  Status prepare(const ThemeBlocks& theme, const SourceFile& source, const BlockIndex& index);
+  // word-to-blocks table. Blocks dead now never take part. In a large theme
+  // the current-block field shows the reading go on, and a stop request
+  // ends it with `stopped`.
+  Status prepare(const ThemeBlocks& theme, const SourceFile& source, const BlockIndex& index,
+                 const ProgramConfiguration& configuration, Messages& messages,
+                 const Status& stopped);
   void release();
 
   // Makes the word list of the block at p the current one and gathers its
