@@ -36,6 +36,7 @@ void print_batch_help(FILE* out) {
   const std::string len_rat = std::to_string(d.len_rat);
   const std::string sim_rat = std::to_string(d.sim_rat);
   const char ans[2] = {d.ans, '\0'};
+  const std::string sim_max = std::to_string(d.sim_max);
   fputs(
       "Usage: karvel-batch [NAME=VALUE ...]\n"
       "       karvel-batch --help | --version\n"
@@ -60,6 +61,7 @@ void print_batch_help(FILE* out) {
   word(out, "debug[=S]", "keywords listing and final report in the protocol", switch_text(d.debug));
   word(out, "ans=C", "answer to \"Are two blocks similar?\": g, a or q", ans);
   word(out, "enc=E", "text encoding of the source and keywords files", encoding_name(d.enc));
+  word(out, "sim_max=N", "themes of N blocks or more are not searched", sim_max.c_str());
   fputs(
       "\n"
       "FILE is a file name; an empty one is refused. N is 0 to 99; 0 is refused. S\n"
@@ -67,8 +69,9 @@ void print_batch_help(FILE* out) {
       "pairs into the doubles file, a deletes the second block of each pair, q stops\n"
       "the search; any other makes karvel-batch ask for each pair, reading keys from\n"
       "standard input. E is auto (UTF-8 when both files are valid UTF-8 and one\n"
-      "holds a character beyond ASCII, else code page 866), utf8 or cp866. A word\n"
-      "given twice takes its last value.\n"
+      "holds a character beyond ASCII, else code page 866), utf8 or cp866.\n"
+      "sim_max=N takes any number of blocks; 0 searches every theme. A word given\n"
+      "twice takes its last value.\n"
       "\n"
       "Exit status: 0 when the run completed, 1 when it did not, 2 for a bad command\n"
       "line (which touches no file).\n"

@@ -27,7 +27,7 @@ void show_usage_on(FILE* out) {
   karvel::TerminalView view(out);
   karvel::Messages messages;
   messages.set_main_window(&view);
-  messages.show_batch_usage();
+  messages.show_usage(nullptr);
 }
 
 }  // namespace

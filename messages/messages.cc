@@ -153,12 +153,6 @@ void Messages::show_usage(ProgramConfiguration* configuration) {
   if (configuration != nullptr) configuration->set_stop(1);
 }
 
-void Messages::show_batch_usage() {
-  show_usage(nullptr);
-  show_message(" sim_max - themes of this many blocks or more are not searched for");
-  show_message("      similar blocks (default=500); 0 searches themes of every size");
-}
-
 void Messages::set_field(int control, uint64_t value) {
   if (window_ == nullptr) return;
   char text[24];

@@ -61,9 +61,6 @@ class Messages {
 
   // The sixteen lines of the usage text; sets `stop` of the configuration.
   void show_usage(ProgramConfiguration* configuration);
-  // The usage text with the words that only karvel-batch takes, for its
-  // --help and its bad command lines.
-  void show_batch_usage();
 
   // Sets a numbered field of the run's window: "%lu", or signed decimal.
   void set_field(int control, uint64_t value);

@@ -57,12 +57,6 @@ std::vector<std::string> concat(std::vector<std::vector<std::string>> parts) {
   return all;
 }
 
-// The usage text of --help and of a bad command line: the batch words too.
-const std::vector<std::string> kBatchUsage =
-    concat({kUsage,
-            {" sim_max - themes of this many blocks or more are not searched for",
-             "      similar blocks (default=500); 0 searches themes of every size"}});
-
 // The protocol's lines, with the seconds of its last line replaced by S.
 std::vector<std::string> protocol_lines(const std::string& path) {
   std::vector<std::string> lines = split_lines(read_file(path));
@@ -256,7 +250,7 @@ TEST_F(BatchRunTest, BadCommandLinesTouchNoFile) {
     std::vector<std::string> err = split_lines(err_);
     ASSERT_FALSE(err.empty());
     EXPECT_EQ(err[0], "karvel-batch: bad argument '" + word + "'");
-    EXPECT_EQ(std::vector<std::string>(err.begin() + 1, err.end()), kBatchUsage);
+    EXPECT_EQ(std::vector<std::string>(err.begin() + 1, err.end()), kUsage);
     EXPECT_EQ(out_, "");
   }
   EXPECT_FALSE(testing::file_exists(dir_.file("#log")));

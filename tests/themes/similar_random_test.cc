@@ -296,15 +296,15 @@ void compare_on_random_themes(uint32_t seed, int mode, uint32_t limit, bool larg
 }
 
 TEST(SimilarBlocksRandom, GroupModeMatchesThePassAsWritten) {
-  for (uint32_t limit : {500u, 0u, 7u}) compare_on_random_themes(11 + limit, 0, limit);
+  for (uint32_t limit : {500u, 0u, 13u}) compare_on_random_themes(11 + limit, 0, limit);
 }
 
 TEST(SimilarBlocksRandom, AlwaysYesMatchesThePassAsWritten) {
-  for (uint32_t limit : {500u, 0u, 7u}) compare_on_random_themes(12 + limit, 1, limit);
+  for (uint32_t limit : {500u, 0u, 13u}) compare_on_random_themes(12 + limit, 1, limit);
 }
 
 TEST(SimilarBlocksRandom, AnswersMatchThePassAsWritten) {
-  for (uint32_t limit : {500u, 0u, 7u}) compare_on_random_themes(13 + limit, 2, limit);
+  for (uint32_t limit : {500u, 0u, 13u}) compare_on_random_themes(13 + limit, 2, limit);
 }
 
 TEST(SimilarBlocksRandom, LargeThemesMatchThePassAsWritten) {
