@@ -101,8 +101,9 @@ class DialogTest : public QObject {
     QCOMPARE(context.similar_limit(), 500u);
     QCOMPARE(actions.last()->text(), QStringLiteral("&About Karvel..."));
     QCOMPARE(actions.last()->data().toInt(), 16);
-    // Beside it, the text encoding of later runs: Automatic until chosen.
-    const QList<QAction*> encodings = actions[actions.size() - 3]->menu()->actions();
+    // Before the separator, the text encoding of later runs: Automatic until
+    // chosen.
+    const QList<QAction*> encodings = actions[actions.size() - 4]->menu()->actions();
     QCOMPARE(encodings.size(), qsizetype{3});
     QVERIFY(encodings[0]->isChecked());
     encodings[1]->trigger();
