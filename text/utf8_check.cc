@@ -192,6 +192,8 @@ void Utf8Check::add_blocks(const unsigned char* p, size_t n) {
 }
 
 void Utf8Check::add(const char* bytes, size_t n) {
+  // Once a fault is found the answer stands: the rest costs nothing.
+  if (error_) return;
   const unsigned char* p = reinterpret_cast<const unsigned char*>(bytes);
   if (pending_count_ > 0) {
     size_t take = std::min(n, sizeof pending_ - pending_count_);

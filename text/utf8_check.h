@@ -3,7 +3,8 @@
 //
 // The statistics pass feeds the source through it as it reads it, so the
 // check runs at memory speed: 64 bytes at a time with the processor's vector
-// instructions where it has them (AVX2), eight at a time otherwise.
+// instructions where it has them (AVX2), eight at a time otherwise. Bytes
+// added after a fault has been found are not looked at.
 
 #ifndef KARVEL_TEXT_UTF8_CHECK_H_
 #define KARVEL_TEXT_UTF8_CHECK_H_
@@ -30,7 +31,7 @@ class Utf8Check {
   // nor a character cut off at the end).
   bool valid();
 
-  // True when a byte from 128 up has been added.
+  // True when a byte from 128 up has been added (before any fault).
   bool has_multibyte() const { return multibyte_; }
 
  private:

@@ -24,6 +24,7 @@ constexpr uint32_t kPlaneOne = 0x10000;
 struct FoldingPages {
   std::vector<uint16_t> page_of;  // by code point >> 8: page + 1, 0 when nothing folds there
   std::vector<uint32_t> pages;    // 256 entries per page: the folded code point
+  uint16_t two_bytes[0x800];      // the same for the code points below U+0800
   FoldingPages() : page_of(kCodePoints >> kPageBits, 0) {
     for (size_t i = 0; i < kCaseFoldingCount; ++i) {
       uint32_t from = kCaseFoldings[i].from;
@@ -35,6 +36,11 @@ struct FoldingPages {
       }
       pages[((page - 1u) << kPageBits) + (from & ((1u << kPageBits) - 1))] = kCaseFoldings[i].to;
     }
+    for (uint32_t c = 0; c < 0x800; ++c) two_bytes[c] = static_cast<uint16_t>(look_up(c));
+  }
+  uint32_t look_up(uint32_t c) const {
+    uint32_t page = page_of[c >> kPageBits];
+    return page == 0 ? c : pages[((page - 1) << kPageBits) + (c & ((1u << kPageBits) - 1))];
   }
 };
 
@@ -111,31 +117,44 @@ void put_utf8_character(uint32_t c, size_t length, unsigned char* p) {
   p[0] = static_cast<unsigned char>(length == 1 ? c : kLead[length] | c);
 }
 
-uint32_t fold_code_point(uint32_t c) {
-  if (c >= kCodePoints) return c;
-  const FoldingPages& table = folding_pages();
-  uint32_t page = table.page_of[c >> kPageBits];
-  return page == 0 ? c : table.pages[((page - 1) << kPageBits) + (c & ((1u << kPageBits) - 1))];
-}
+uint32_t fold_code_point(uint32_t c) { return c < kCodePoints ? folding_pages().look_up(c) : c; }
 
+// Plain ASCII goes eight bytes at a time, and two-byte characters (Latin,
+// Greek, Cyrillic, Armenian, ...) through a table of their own; the rest is
+// decoded, folded and written back one character at a time.
 void fold_utf8_line(char* line) {
+  const FoldingPages& table = folding_pages();
   unsigned char* p = reinterpret_cast<unsigned char*>(line);
-  const unsigned char* end = p + strlen(line);
-  while (*p != '\0' && *p != '\n') {
-    if (*p < 0x80) {
+  const unsigned char* end = p + strcspn(line, "\n");
+  constexpr uint64_t kHighBits = 0x8080808080808080ull;
+  while (p < end) {
+    uint64_t word;
+    if (end - p >= 8 && (memcpy(&word, p, 8), (word & kHighBits) == 0)) {
+      // Bit 7 of each byte of `capitals` is set for 'A' to 'Z'; no byte
+      // carries into the next, as every byte is below 128.
+      uint64_t capitals = (word + 0x3F3F3F3F3F3F3F3Full) & ~(word + 0x2525252525252525ull);
+      word |= (capitals & kHighBits) >> 2;
+      memcpy(p, &word, 8);
+      p += 8;
+    } else if (*p < 0x80) {
       if (*p >= 'A' && *p <= 'Z') *p = static_cast<unsigned char>(*p + 32);
       ++p;
-      continue;
+    } else if (*p >= 0xC2 && *p <= 0xDF && end - p >= 2 && is_continuation(p[1])) {
+      uint32_t c = (p[0] & 0x1Fu) << 6 | (p[1] & 0x3Fu);
+      uint32_t folded = table.two_bytes[c];
+      if (folded != c) put_utf8_character(folded, 2, p);
+      p += 2;
+    } else {
+      uint32_t c;
+      size_t length = utf8_character(p, end, &c);
+      if (length == 0) {
+        ++p;  // no character: the byte stays as it is
+        continue;
+      }
+      uint32_t folded = table.look_up(c);
+      if (folded != c) put_utf8_character(folded, length, p);
+      p += length;
     }
-    uint32_t c;
-    size_t length = utf8_character(p, end, &c);
-    if (length == 0) {
-      ++p;  // no character: the byte stays as it is
-      continue;
-    }
-    uint32_t folded = fold_code_point(c);
-    if (folded != c) put_utf8_character(folded, length, p);
-    p += length;
   }
 }
 
