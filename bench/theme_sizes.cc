@@ -1,7 +1,8 @@
 // karvel-theme-sizes: how many blocks each theme of a source gets, and the
 // share of the themed blocks that sit in themes small enough for the
 // similar-blocks search under a limit (themes of fewer than LIMIT blocks are
-// searched; 0 searches every theme). Themes are found as a run finds them.
+// searched; 0 searches every theme). Themes are found as a run with the
+// automatic text encoding finds them.
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -18,6 +19,7 @@
 #include "text/fold.h"
 #include "text/keyword_matcher.h"
 #include "text/keyword_table.h"
+#include "text/utf8_check.h"
 
 namespace {
 
@@ -48,9 +50,16 @@ int main(int argc, char** argv) {
                  (fd < 0 ? source_name : keywords_name).c_str());
     return 1;
   }
-  karvel::Status status = karvel::Get_File_Statistics(fd, source_name, statistics, messages);
+  karvel::Utf8Check source_check, keywords_check;
+  karvel::Status status =
+      karvel::Get_File_Statistics(fd, source_name, statistics, messages, 256 << 10, &source_check);
   if (!status.ok()) return fail(source_name, status);
+  status = karvel::check_file_utf8(keywords_fd, keywords_name, &keywords_check);
+  if (!status.ok()) return fail(keywords_name, status);
+  const karvel::TextEncoding encoding =
+      karvel::choose_text_encoding(karvel::EncodingChoice::kAuto, keywords_check, source_check);
   karvel::KeywordTable keywords;
+  keywords.set_text_encoding(encoding);
   bool reached_end = false;
   status = keywords.load_keywords(keywords_fd, keywords_name, messages, &reached_end);
   if (!status.ok()) return fail(keywords_name, status);
