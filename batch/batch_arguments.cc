@@ -58,6 +58,19 @@ bool parse_count(const std::string& value, uint32_t* out) {
   return true;
 }
 
+// The thread count: a decimal number from 0 to 1024.
+bool parse_threads(const std::string& value, unsigned* out) {
+  if (value.empty() || value.size() > 4) return false;
+  unsigned n = 0;
+  for (char c : value) {
+    if (c < '0' || c > '9') return false;
+    n = n * 10 + static_cast<unsigned>(c - '0');
+  }
+  if (n > 1024) return false;
+  *out = n;
+  return true;
+}
+
 bool parse_word(const std::string& word, BatchArguments* a) {
   if (word == "debug") {
     a->debug = 1;
@@ -95,6 +108,8 @@ bool parse_word(const std::string& word, BatchArguments* a) {
     return parse_switch(value, &a->debug);
   else if (name == "enc")
     return parse_encoding(value, &a->enc);
+  else if (name == "threads")
+    return parse_threads(value, &a->threads);
   else if (name == "ans") {
     if (value.size() != 1) return false;
     a->ans = value[0];

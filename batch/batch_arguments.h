@@ -28,6 +28,7 @@ struct BatchArguments {
   char ans = 'g';                              // default answer to the similarity question
   EncodingChoice enc = EncodingChoice::kAuto;  // text encoding: auto, utf8 or cp866
   uint32_t sim_max = 500;  // themes of this many blocks are not searched; 0: every theme
+  unsigned threads = 0;    // threads of the run; 0: one per online core
 };
 
 enum class BatchCommand { kRun, kHelp, kVersion, kBadArgument };

@@ -37,6 +37,7 @@ void print_batch_help(FILE* out) {
   const std::string sim_rat = std::to_string(d.sim_rat);
   const char ans[2] = {d.ans, '\0'};
   const std::string sim_max = std::to_string(d.sim_max);
+  const std::string threads = std::to_string(d.threads);
   fputs(
       "Usage: karvel-batch [NAME=VALUE ...]\n"
       "       karvel-batch --help | --version\n"
@@ -62,6 +63,7 @@ void print_batch_help(FILE* out) {
   word(out, "ans=C", "answer to \"Are two blocks similar?\": g, a or q", ans);
   word(out, "enc=E", "text encoding of the source and keywords files", encoding_name(d.enc));
   word(out, "sim_max=N", "themes of N blocks or more are not searched", sim_max.c_str());
+  word(out, "threads=T", "threads of the run; 0: one per online core", threads.c_str());
   fputs(
       "\n"
       "FILE is a file name; an empty one is refused. N is 0 to 99; 0 is refused. S\n"
@@ -70,8 +72,9 @@ void print_batch_help(FILE* out) {
       "the search; any other makes karvel-batch ask for each pair, reading keys from\n"
       "standard input. E is auto (UTF-8 when both files are valid UTF-8 and one\n"
       "holds a character beyond ASCII, else code page 866), utf8 or cp866.\n"
-      "sim_max=N takes any number of blocks; 0 searches every theme. A word given\n"
-      "twice takes its last value.\n"
+      "sim_max=N takes any number of blocks; 0 searches every theme. T is 0 to\n"
+      "1024; the outputs are the same with any. A word given twice takes its last\n"
+      "value.\n"
       "\n"
       "Exit status: 0 when the run completed, 1 when it did not, 2 for a bad command\n"
       "line (which touches no file).\n"

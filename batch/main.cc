@@ -4,6 +4,7 @@
 //                [len_rat=N] [sim_rat=N] [sort=S] [similar=S] [rst_dst=S] [debug[=S]] [ans=C]
 //                [enc=auto|utf8|cp866]
 //                [sim_max=N]
+//                [threads=N]
 //
 // Exit status: 0 when the run completed, 1 when it did not, 2 for a bad
 // command line (which touches no file).
@@ -57,6 +58,7 @@ int main(int argc, char** argv) {
   context.set_default_answer(arguments.ans);
   context.set_encoding_choice(arguments.enc);
   context.set_similar_limit(arguments.sim_max);
+  context.set_thread_count(arguments.threads);
   int result = context.run_processing(&view, arguments.debug, arguments.similar, arguments.sort,
                                       arguments.rst_dst, arguments.src, arguments.dst,
                                       arguments.dbl, arguments.rst, arguments.kwd, arguments.log,

@@ -2,6 +2,8 @@
 
 #include "engine/run_context.h"
 
+#include <unistd.h>
+
 #include <new>
 
 #include "engine/run_files.h"
@@ -168,7 +170,7 @@ Status RunContext::set_up_run(Run& run, ProgramConfiguration& configuration,
     KeywordMatcher matcher(*run.keywords);
     const SourceFile& source = run.files.source();
     status = find_offsets(source.fd, source.name, matcher, statistics_.file_blocks,
-                          statistics_.max_block_lines, *run.block_index, messages_);
+                          statistics_.max_block_lines, *run.block_index, messages_, run_threads());
     if (!status.ok()) return status;
   }
   run.buckets = std::make_unique<ThemeBuckets>();
@@ -199,6 +201,12 @@ Status RunContext::process_theme(Run& run, ProgramConfiguration& configuration, 
     if (!status.ok()) return status;
   }
   return run.files.check_outputs();
+}
+
+unsigned RunContext::run_threads() const {
+  if (thread_count_ != 0) return thread_count_;
+  long cores = sysconf(_SC_NPROCESSORS_ONLN);
+  return cores > 0 ? static_cast<unsigned>(cores) : 1;
 }
 
 int RunContext::report_error(Run& run, const Status& status) {

@@ -56,6 +56,8 @@ class RunContext {
 
   // The text encoding of later runs: automatic unless set.
   void set_encoding_choice(EncodingChoice choice) { encoding_choice_ = choice; }
+  // The threads of later runs; 0 (the default) means one per online core.
+  void set_thread_count(unsigned threads) { thread_count_ = threads; }
 
   // The similar-block limit of later runs: themes of that many blocks or
   // more are not searched; 0 searches every theme.
@@ -75,6 +77,8 @@ class RunContext {
   Status set_up_run(Run& run, ProgramConfiguration& configuration, Utf8Check& source_check);
   Status load_keywords(Run& run, Utf8Check& source_check);
   Status process_theme(Run& run, ProgramConfiguration& configuration, uint32_t t);
+  // The thread count of the run: thread_count_, or the online cores.
+  unsigned run_threads() const;
 
   // Shows the failure ("Error: " line, or the text as it stands), finishes
   // the run and returns -1.
@@ -94,6 +98,7 @@ class RunContext {
   char default_answer_ = 'g';
   EncodingChoice encoding_choice_ = EncodingChoice::kAuto;
   std::atomic<uint32_t> similar_limit_{kDefaultSimilarLimit};  // set from the GUI thread
+  unsigned thread_count_ = 0;
 
   // The current configuration: replaced at the start of each run, and the
   // target of stop requests from another thread, hence the lock.

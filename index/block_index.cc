@@ -1,5 +1,5 @@
-// The block index: its creation and accessors, the pass that finds every
-// block, the per-theme buckets and the per-theme maxima.
+// The block index: its creation and accessors, the per-theme buckets and
+// the per-theme maxima.
 
 #include "index/block_index.h"
 
@@ -7,13 +7,8 @@
 #include <cstring>
 #include <new>
 
-#include "files/block_ends.h"
-#include "files/line_reader.h"
-#include "index/block_hash.h"
 #include "messages/messages.h"
 #include "records/file_statistics.h"
-#include "text/keyword_matcher.h"
-#include "text/text_rules.h"
 
 namespace karvel {
 
@@ -102,48 +97,6 @@ void ThemeBuckets::build(const BlockIndex& index) {
 void ThemeBuckets::release() {
   starts_ = std::vector<uint32_t>();
   blocks_ = std::vector<uint32_t>();
-}
-
-Status find_offsets(int fd, const std::string& file_name, KeywordMatcher& matcher,
-                    uint32_t block_count, uint32_t max_block_lines, BlockIndex& index,
-                    Messages& messages) {
-  messages.show_message("Find Offsets: %lu blocks", ul(block_count));
-  LineReader reader(fd, 0);
-  BlockHasher hasher;
-  BlockEnds ends;
-  const TextEncoding encoding = matcher.text_encoding();
-  char slot[kLineSlotSize];
-  LineRead read;
-  for (uint32_t i = 0; i < block_count; ++i) {
-    uint64_t offset = reader.position();
-    uint32_t lines = 0;
-    hasher.reset();
-    matcher.start_block();
-    while (reader.next(&read)) {
-      if (lines == max_block_lines) return Status::Error("CB_get_from_file: Too long block");
-      ++lines;
-      size_t length = read.copy_to_slot(slot);
-      hasher.add_read(slot, length);
-      if (!matcher.decided()) {
-        // A byte-order mark that begins the file is no part of its text.
-        size_t mark =
-            offset == 0 && lines == 1 ? byte_order_mark_length(slot, length, encoding) : 0;
-        fold_text(slot + mark, encoding);
-        matcher.add_line(slot + mark, length - mark);
-      }
-      if (ends.ends_block(read)) break;
-    }
-    if (reader.error() != 0) break;
-    index.set_block(i, offset, lines, matcher.block_theme(), hasher.value());
-    if ((i + 1) % 10000 == 0) messages.show_message("%-lu blocks", ul(i + 1));
-  }
-  if (reader.error() != 0) {
-    return Status::Error(
-        format_text("Can't read source file %s: %s", file_name.c_str(), strerror(reader.error())));
-  }
-  index.set_end_offset(reader.position());
-  messages.show_message("Find Offsets done");
-  return Status::OK();
 }
 
 void get_stats_about_offsets(const BlockIndex& index, const ThemeBuckets& buckets,

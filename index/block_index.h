@@ -93,10 +93,12 @@ class ThemeBuckets {
 // its line reads, its fingerprint and the theme of the first keyword that
 // matches. Shows "Find Offsets: %lu blocks", "%-lu blocks" every 10000 blocks
 // and "Find Offsets done". A block longer than `max_block_lines` (the source
-// changed) fails with "CB_get_from_file: Too long block".
+// changed) fails with "CB_get_from_file: Too long block". With `threads` above
+// 1 the source is cut into as many ranges at block starts, read at once; the
+// index, the messages and any failure are those of one thread.
 Status find_offsets(int fd, const std::string& file_name, KeywordMatcher& matcher,
                     uint32_t block_count, uint32_t max_block_lines, BlockIndex& index,
-                    Messages& messages);
+                    Messages& messages, unsigned threads = 1);
 
 // Fills no_themes_in_source, theme_max_blocks, theme_max_lines,
 // theme_max_bytes and max_block_bytes (the lowest theme number wins among

@@ -11,6 +11,7 @@
 #include "text/keyword_matcher.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "text/keyword_automaton.h"
 #include "text/keyword_table.h"
@@ -41,18 +42,22 @@ bool passes(uint32_t search_type, bool starts_word, bool ends_word) {
 }  // namespace
 
 struct KeywordMatcher::Impl {
-  KeywordAutomaton automaton;                    // the keywords' automaton
-  std::vector<uint32_t> types;                   // search type of keyword k
-  std::vector<uint32_t> themes;                  // theme number of keyword k
-  std::vector<uint32_t> stamps;                  // per node: block in which its chain was judged
-  uint32_t keyword_count = 0;                    // keywords of the table
-  TextEncoding encoding = TextEncoding::kCp866;  // decides where words end
-  uint32_t generation = 0;                       // stamp of the current block
-  uint32_t lines = 0;                            // lines of the current block so far
-  uint32_t best = kNoKeyword;                    // lowest keyword accepted in the block
-  uint32_t judged_prefix = 0;                    // keywords 0 .. judged_prefix - 1 are judged
-  const unsigned char* line = nullptr;           // the line being scanned
-  size_t length = 0;                             // its length
+  explicit Impl(std::shared_ptr<const KeywordAutomaton> built)
+      : shared(std::move(built)), automaton(*shared) {}
+
+  std::shared_ptr<const KeywordAutomaton> shared;  // owns the automaton
+  const KeywordAutomaton& automaton;               // the keywords' automaton
+  std::vector<uint32_t> types;                     // search type of keyword k
+  std::vector<uint32_t> themes;                    // theme number of keyword k
+  std::vector<uint32_t> stamps;                    // per node: block in which its chain was judged
+  uint32_t keyword_count = 0;                      // keywords of the table
+  TextEncoding encoding = TextEncoding::kCp866;    // decides where words end
+  uint32_t generation = 0;                         // stamp of the current block
+  uint32_t lines = 0;                              // lines of the current block so far
+  uint32_t best = kNoKeyword;                      // lowest keyword accepted in the block
+  uint32_t judged_prefix = 0;                      // keywords 0 .. judged_prefix - 1 are judged
+  const unsigned char* line = nullptr;             // the line being scanned
+  size_t length = 0;                               // its length
 
   void judge_empty_keywords();
   void judge_chain(uint32_t node, size_t end);
@@ -136,10 +141,11 @@ void KeywordMatcher::Impl::scan_linked() {
   }
 }
 
-KeywordMatcher::KeywordMatcher(const KeywordTable& table, size_t dense_state_limit)
-    : impl_(new Impl) {
+KeywordMatcher::KeywordMatcher(const KeywordTable& table, size_t dense_state_limit) {
+  auto automaton = std::make_shared<KeywordAutomaton>();
+  build_keyword_automaton(table, dense_state_limit, automaton.get());
+  impl_ = std::make_unique<Impl>(std::move(automaton));
   Impl& m = *impl_;
-  build_keyword_automaton(table, dense_state_limit, &m.automaton);
   m.keyword_count = table.get_keyword_count();
   m.encoding = table.text_encoding();
   m.types.resize(m.keyword_count);
@@ -152,7 +158,21 @@ KeywordMatcher::KeywordMatcher(const KeywordTable& table, size_t dense_state_lim
   start_block();
 }
 
+KeywordMatcher::KeywordMatcher(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {
+  start_block();
+}
+
 KeywordMatcher::~KeywordMatcher() = default;
+
+std::unique_ptr<KeywordMatcher> KeywordMatcher::clone() const {
+  auto impl = std::make_unique<Impl>(impl_->shared);
+  impl->keyword_count = impl_->keyword_count;
+  impl->encoding = impl_->encoding;
+  impl->types = impl_->types;
+  impl->themes = impl_->themes;
+  impl->stamps.assign(impl_->automaton.node_count, 0);
+  return std::unique_ptr<KeywordMatcher>(new KeywordMatcher(std::move(impl)));
+}
 
 void KeywordMatcher::start_block() {
   Impl& m = *impl_;

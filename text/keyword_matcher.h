@@ -34,6 +34,10 @@ class KeywordMatcher {
   KeywordMatcher(const KeywordMatcher&) = delete;
   KeywordMatcher& operator=(const KeywordMatcher&) = delete;
 
+  // A matcher of the same keywords with a block state of its own, sharing the
+  // automaton (which no matcher changes): one for each thread of a pass.
+  std::unique_ptr<KeywordMatcher> clone() const;
+
   // Begins a new block.
   void start_block();
 
@@ -55,6 +59,7 @@ class KeywordMatcher {
 
  private:
   struct Impl;
+  explicit KeywordMatcher(std::unique_ptr<Impl> impl);
   std::unique_ptr<Impl> impl_;
 };
 

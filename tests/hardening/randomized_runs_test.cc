@@ -1,7 +1,8 @@
 // Randomized runs: hundreds of seeded sources and keywords files, each run
 // whole and checked by the conservation check; and the bundled example. Every
-// run must complete, leave its inputs byte for byte as they were, and account
-// for every block of its source and for the tail after the last block.
+// run must complete, leave its inputs byte for byte as they were, account for
+// every block of its source and for the tail after the last block, and write
+// and show the same with 1, 2, 3 and 8 threads.
 
 #include <unistd.h>
 
@@ -30,13 +31,22 @@ struct Switches {
   char default_answer = 'g';  // another answer makes the run ask for each pair
   std::string keys;           // the user's answers, key by key
   EncodingChoice encoding = EncodingChoice::kAuto;
+  unsigned threads = 1;
+};
+
+// What a run wrote and showed, but for the protocol's line of elapsed seconds.
+struct RunOutputs {
+  std::string dst, dbl, rst, log;
+  std::vector<std::string> list;
+  bool operator==(const RunOutputs&) const = default;
 };
 
 // One run over `source` and `keywords` in `dir` (outputs removed first).
 // Returns a description of what went wrong, or an empty string.
 
 std::string run_and_check(const TempDir& dir, const std::string& source,
-                          const std::string& keywords, const Switches& switches = {}) {
+                          const std::string& keywords, const Switches& switches = {},
+                          RunOutputs* outputs = nullptr) {
   RunNames names = RunNames::defaults_in(dir.path());
   for (const std::string* output : {&names.dst, &names.dbl, &names.rst, &names.log}) {
     unlink(output->c_str());
@@ -46,6 +56,7 @@ std::string run_and_check(const TempDir& dir, const std::string& source,
   RunContext context;
   context.set_default_answer(switches.default_answer);
   context.set_encoding_choice(switches.encoding);
+  context.set_thread_count(switches.threads);
   RecordingView view;
   view.keys = switches.keys;
   int result = context.run_processing(
@@ -65,6 +76,25 @@ std::string run_and_check(const TempDir& dir, const std::string& source,
       switches.rst_eq_dst ? check_conservation(source, dst, read_file(names.dbl), rst)
                           : check_conservation(source, "", read_file(names.dbl), dst + rst);
   problems += conservation.describe();
+  if (outputs != nullptr) {
+    std::string log = read_file(names.log);
+    *outputs = {dst, read_file(names.dbl), rst, log.substr(0, log.find("The program worked")),
+                view.lines};
+  }
+  return problems;
+}
+
+// The same run with 2, 3 and 8 threads must write and show what it does
+// with one.
+std::string compare_thread_counts(const TempDir& dir, const std::string& source,
+                                  const std::string& keywords, Switches switches) {
+  RunOutputs one, more;
+  std::string problems = run_and_check(dir, source, keywords, switches, &one);
+  for (unsigned threads : {2u, 3u, 8u}) {
+    switches.threads = threads;
+    problems += run_and_check(dir, source, keywords, switches, &more);
+    if (!(more == one)) problems += std::to_string(threads) + " threads gave other outputs\n";
+  }
   return problems;
 }
 
@@ -79,7 +109,7 @@ void run_seeds(uint64_t first, uint64_t count, Make make) {
     std::string source, keywords;
     Switches switches;
     make(random, &source, &keywords, &switches);
-    std::string problems = run_and_check(dir, source, keywords, switches);
+    std::string problems = compare_thread_counts(dir, source, keywords, switches);
     if (!problems.empty()) {
       ++failures;
       ADD_FAILURE() << "seed " << seed << " (Rst=Dst " << switches.rst_eq_dst << ", similar "
@@ -184,10 +214,10 @@ TEST_P(BundledExample, LosesNothing) {
   EXPECT_EQ(read_file(dir.file("#kwd")), keywords);
 
   // And in this process, with Rst=Dst on and off.
-  EXPECT_EQ(run_and_check(dir, source, keywords), "");
+  EXPECT_EQ(compare_thread_counts(dir, source, keywords, {}), "");
   Switches rst_dst_off;
   rst_dst_off.rst_eq_dst = false;
-  EXPECT_EQ(run_and_check(dir, source, keywords, rst_dst_off), "");
+  EXPECT_EQ(compare_thread_counts(dir, source, keywords, rst_dst_off), "");
 }
 
 }  // namespace
