@@ -3,6 +3,7 @@
 #include "app/start_application.h"
 
 #include <QApplication>
+#include <csignal>
 #include <cstdio>
 #include <string>
 
@@ -14,6 +15,8 @@
 namespace karvel::app {
 
 int start_application(int argc, char** argv) {
+  // A file-size limit makes a write fail (EFBIG), which the run reports.
+  std::signal(SIGXFSZ, SIG_IGN);
   // A second copy waits here, before it shows anything, until the first ends.
   InstanceLock lock;
   std::string error;

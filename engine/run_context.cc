@@ -34,6 +34,7 @@ struct RunContext::Run {
   std::unique_ptr<BlockIndex> block_index;
   std::unique_ptr<ThemeBuckets> buckets;
   std::unique_ptr<ThemeWorkspace> workspace;
+  bool failed = false;  // an error has been reported and the outputs restored
 };
 
 RunContext::RunContext() = default;
@@ -130,7 +131,8 @@ int RunContext::perform_run(Run& run, int debug, int check_similarity, int sort,
   if (status.ok()) {
     status = Save_Rest_Of_File(source, run.files.rest(), statistics_, *run.block_index, messages_);
   }
-  if (status.ok()) status = run.files.flush_outputs();
+  // Completion is reported only once the outputs are on the disk.
+  if (status.ok()) status = run.files.sync_outputs();
   if (!status.ok()) return report_error(run, status);
   return finish_run(run) ? 0 : -1;
 }
@@ -215,20 +217,34 @@ int RunContext::report_error(Run& run, const Status& status) {
   } else {
     messages_.show_error(status.text());
   }
+  restore_outputs(run);
   finish_run(run);
   return -1;
+}
+
+void RunContext::restore_outputs(Run& run) {
+  run.failed = true;
+  bool added = false;
+  Status status = run.files.restore_outputs(&added);
+  if (!status.ok()) {
+    messages_.show_error(status.text());
+  } else if (added) {
+    messages_.show_and_protocol("Outputs restored to their size before the run");
+  }
 }
 
 bool RunContext::finish_run(Run& run) {
   if (configuration_ && configuration_->get_debug() != 0) print_run_report(statistics_, messages_);
   release_records(run);
+  bool outputs = close_outputs(run);
   messages_.write_protocol("The program worked %lu seconds", ul(elapsed_seconds()));
-  return close_run_files(run);
+  return close_protocol(run) && outputs;
 }
 
 void RunContext::silent_clean_up(Run& run) {
   release_records(run);
-  close_run_files(run);
+  close_outputs(run);
+  close_protocol(run);
 }
 
 void RunContext::release_records(Run& run) {
@@ -240,13 +256,25 @@ void RunContext::release_records(Run& run) {
   run.keywords.reset();
 }
 
-bool RunContext::close_run_files(Run& run) {
-  Status outputs = run.files.close_inputs_and_outputs();
-  if (!outputs.ok()) messages_.show_error(outputs.text());
-  Status protocol = run.files.close_protocol();
+// A close that fails after an error of the run adds nothing to its report:
+// the outputs are restored already.
+bool RunContext::close_outputs(Run& run) {
+  Status status = run.files.close_inputs_and_outputs();
+  if (status.ok() || run.failed) return status.ok();
+  messages_.show_error(status.text());
+  restore_outputs(run);
+  return false;
+}
+
+bool RunContext::close_protocol(Run& run) {
+  Status status = run.files.close_protocol();
   messages_.set_protocol(nullptr);
-  if (!protocol.ok()) messages_.show_error(protocol.text());
-  return outputs.ok() && protocol.ok();
+  if (!status.ok() && !run.failed) {
+    messages_.show_error(status.text());
+    restore_outputs(run);
+  }
+  run.files.release();
+  return status.ok();
 }
 
 }  // namespace karvel

@@ -90,7 +90,12 @@ class RunContext {
   // Releases the records and closes the files without a word.
   void silent_clean_up(Run& run);
   void release_records(Run& run);
-  bool close_run_files(Run& run);
+  // Cuts the outputs back to their sizes before the run and says so.
+  void restore_outputs(Run& run);
+  // Close the inputs and outputs, then the protocol; a failure is reported
+  // and the outputs restored. Return false on a failure.
+  bool close_outputs(Run& run);
+  bool close_protocol(Run& run);
 
   Messages messages_;
   FileStatistics statistics_;

@@ -129,6 +129,7 @@ Status check_file_set(const RunFileNames& names) {
 RunFiles::~RunFiles() {
   close_inputs_and_outputs();
   close_protocol();
+  release();
 }
 
 Status RunFiles::open_run_files(const RunFileNames& names) {
@@ -168,11 +169,20 @@ Status RunFiles::open_output(int which, const std::string& name) {
       return Status::OK();
     }
   }
-  own_[which] = std::make_unique<OutputFile>();
-  if (!own_[which]->open(name, OutputFile::Mode::kAppend)) {
-    own_[which].reset();  // nothing was opened, so nothing is to be flushed or closed
+  // Opened without waiting: a FIFO with no reader fails at once instead of
+  // hanging the run. Writes then block as usual.
+  int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NONBLOCK, 0666);
+  int stream_fd = fd < 0 ? -1 : fcntl(fd, F_DUPFD_CLOEXEC, 0);
+  struct stat st;
+  if (stream_fd < 0 || fstat(fd, &st) != 0) {
+    if (fd >= 0) close(fd);
+    if (stream_fd >= 0) close(stream_fd);
     return Status::Error(format_text("Can't open %s file %s", kOutputRoles[which], name.c_str()));
   }
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  held_[which] = {fd, S_ISREG(st.st_mode), st.st_size};
+  own_[which] = std::make_unique<OutputFile>();
+  own_[which]->adopt(stream_fd, name);
   stream_[which] = own_[which].get();
   names_[which] = name;
   return Status::OK();
@@ -191,12 +201,35 @@ Status RunFiles::check_outputs() const {
   return Status::OK();
 }
 
-Status RunFiles::flush_outputs() {
+Status RunFiles::sync_outputs() {
   for (int which = 0; which < 3; ++which) {
-    if (own_[which] && !own_[which]->flush()) return write_error(kOutputRoles[which], *own_[which]);
+    if (own_[which] && !own_[which]->sync()) return write_error(kOutputRoles[which], *own_[which]);
   }
-  if (log_.is_open() && !log_.flush()) return write_error("log", log_);
-  return Status::OK();
+  return check_outputs();
+}
+
+Status RunFiles::restore_outputs(bool* added) {
+  *added = false;
+  Status first;
+  for (int which = 0; which < 3; ++which) {
+    if (!own_[which]) continue;
+    own_[which]->discard();
+    if (own_[which]->bytes_added() == 0) continue;
+    *added = true;
+    const Held& held = held_[which];
+    if (!held.regular || ftruncate(held.fd, held.size) == 0 || !first.ok()) continue;
+    first = Status::Error(format_text("Can't restore %s file %s: %s", kOutputRoles[which],
+                                      names_[which].c_str(), strerror(errno)));
+  }
+  return first;
+}
+
+void RunFiles::release() {
+  for (int which = 0; which < 3; ++which) {
+    if (held_[which].fd >= 0) close(held_[which].fd);
+    held_[which] = Held();
+    own_[which].reset();
+  }
 }
 
 Status RunFiles::close_inputs_and_outputs() {
@@ -205,12 +238,10 @@ Status RunFiles::close_inputs_and_outputs() {
   Status first;
   for (int which = 0; which < 3; ++which) {
     if (!own_[which]) continue;
-    // A stream that failed before has had its failure reported already.
-    bool failed_before = own_[which]->failed();
-    if (!own_[which]->close() && !failed_before && first.ok()) {
+    own_[which]->close();  // keeps its failure, if any
+    if (own_[which]->failed() && first.ok()) {
       first = write_error(kOutputRoles[which], *own_[which]);
     }
-    own_[which].reset();
   }
   for (OutputFile*& stream : stream_) stream = nullptr;
   close_keywords();
@@ -219,8 +250,7 @@ Status RunFiles::close_inputs_and_outputs() {
 
 Status RunFiles::close_protocol() {
   if (!log_.is_open()) return Status::OK();
-  bool failed_before = log_.failed();
-  if (!log_.close() && !failed_before) return write_error("log", log_);
+  if (!log_.close()) return write_error("log", log_);
   return Status::OK();
 }
 

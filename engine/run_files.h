@@ -6,9 +6,15 @@
 // rest) that is the source or the keywords file, or a protocol that is one of
 // the outputs. Destination, doubles and rest files that name one file share one
 // stream, so their blocks land in the order in which the run writes them.
+//
+// Each output's size is recorded when it is opened, and the file stays open
+// until release() even after its stream is closed, so that a run that fails
+// at any step, its last close included, can cut its outputs back.
 
 #ifndef KARVEL_ENGINE_RUN_FILES_H_
 #define KARVEL_ENGINE_RUN_FILES_H_
+
+#include <sys/types.h>
 
 #include <memory>
 #include <string>
@@ -40,10 +46,11 @@ class RunFiles {
   Status open_run_files(const RunFileNames& names);
 
   // Closes the source, destination, doubles, rest and keywords files, in
-  // this order. Returns the first failed flush or close of an output.
+  // this order. Returns the first output that failed, now or before.
   Status close_inputs_and_outputs();
 
-  // Closes the protocol, which is closed last. Returns its failure, if any.
+  // Closes the protocol, which is closed last. Returns its failure, now or
+  // before, if any.
   Status close_protocol();
 
   // Closes the keywords file early (the loader read it to its end).
@@ -53,8 +60,19 @@ class RunFiles {
   // naming it; ok if none.
   Status check_outputs() const;
 
-  // Writes out what the outputs buffer; returns the first failure.
-  Status flush_outputs();
+  // Writes out what the destination, doubles and rest files buffer and
+  // flushes them to the disk; returns the first failure of an output, the
+  // protocol included.
+  Status sync_outputs();
+
+  // Cuts the destination, doubles and rest files back to their sizes when
+  // they were opened, dropping what is still buffered. *added tells whether
+  // the run had added anything to one of them.
+  Status restore_outputs(bool* added);
+
+  // Closes what is still open (after the closes above, the outputs as
+  // opened); nothing can be restored after it.
+  void release();
 
   SourceFile& source() { return source_; }
   int keywords_fd() const { return kwd_fd_; }
@@ -66,6 +84,14 @@ class RunFiles {
  private:
   Status open_output(int which, const std::string& name);
 
+  // An output as the run opened it: the file description its stream writes
+  // through a duplicate of, and its size then.
+  struct Held {
+    int fd = -1;
+    bool regular = false;
+    off_t size = 0;
+  };
+
   OutputFile log_;     // protocol
   SourceFile source_;  // source; fd -1 when closed
   int kwd_fd_ = -1;    // keywords
@@ -74,6 +100,7 @@ class RunFiles {
   std::unique_ptr<OutputFile> own_[3];  // streams opened for each role
   OutputFile* stream_[3] = {};          // the stream each role writes to
   std::string names_[3];                // names of the three roles
+  Held held_[3];                        // by role, for the roles with a stream of their own
 };
 
 }  // namespace karvel

@@ -7,6 +7,8 @@
 
 #include <cerrno>
 
+#include "files/output_faults.h"
+
 namespace karvel {
 
 namespace {
@@ -18,6 +20,7 @@ OutputFile::~OutputFile() { close(); }
 bool OutputFile::open(const std::string& name, Mode mode) {
   close();
   error_ = 0;
+  bytes_added_ = 0;
   name_ = name;
   // Opened without waiting: a FIFO with no reader fails at once instead of
   // hanging the run. Writes then block as usual.
@@ -34,8 +37,18 @@ bool OutputFile::open(const std::string& name, Mode mode) {
   return true;
 }
 
+void OutputFile::adopt(int fd, const std::string& name) {
+  close();
+  fd_ = fd;
+  error_ = 0;
+  bytes_added_ = 0;
+  name_ = name;
+  buffer_.reserve(kBufferSize);
+}
+
 void OutputFile::write(const char* bytes, size_t n) {
   if (fd_ < 0 || error_ != 0) return;
+  bytes_added_ += n;
   if (buffer_.size() + n > kBufferSize) {
     if (!flush()) return;
     if (n >= kBufferSize) {
@@ -51,7 +64,7 @@ bool OutputFile::flush() {
   if (fd_ < 0) return error_ == 0;
   size_t done = 0;
   while (error_ == 0 && done < buffer_.size()) {
-    ssize_t put = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
+    ssize_t put = output_write(fd_, buffer_.data() + done, buffer_.size() - done);
     if (put < 0) {
       if (errno == EINTR) continue;
       error_ = errno;
@@ -65,10 +78,16 @@ bool OutputFile::flush() {
   return error_ == 0;
 }
 
+bool OutputFile::sync() {
+  if (!flush()) return false;
+  if (fd_ >= 0 && output_flush(fd_) != 0 && errno != EINVAL) error_ = errno;
+  return error_ == 0;
+}
+
 bool OutputFile::close() {
   if (fd_ < 0) return error_ == 0;
   flush();
-  if (::close(fd_) != 0 && error_ == 0 && errno != EINTR) error_ = errno;
+  if (output_close(fd_) != 0 && error_ == 0 && errno != EINTR) error_ = errno;
   fd_ = -1;
   return error_ == 0;
 }

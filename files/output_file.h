@@ -2,12 +2,14 @@
 //
 // Bytes are gathered in a large buffer and written with write(2). The first
 // failed write, flush or close is kept, so that the run can report it and end
-// instead of reporting a completed run whose output is incomplete.
+// instead of reporting a completed run whose output is incomplete. The system
+// calls go through output_faults.h.
 
 #ifndef KARVEL_FILES_OUTPUT_FILE_H_
 #define KARVEL_FILES_OUTPUT_FILE_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace karvel {
@@ -24,6 +26,9 @@ class OutputFile {
   // Opens `name`. Returns false (with errno kept in error()) when it cannot.
   bool open(const std::string& name, Mode mode);
 
+  // Takes over `fd`, open for writing, as the file `name`.
+  void adopt(int fd, const std::string& name);
+
   // Adds bytes to the file. After a failure further writes are dropped.
   void write(const char* bytes, size_t n);
   void write(const std::string& text) { write(text.data(), text.size()); }
@@ -32,8 +37,19 @@ class OutputFile {
   // failed.
   bool flush();
 
+  // Writes out what is buffered and flushes the file to the disk (files
+  // that cannot be flushed, such as pipes and devices, count as flushed).
+  // Returns false when this or an earlier step failed.
+  bool sync();
+
+  // Drops what is buffered and not yet written.
+  void discard() { buffer_.clear(); }
+
   // Flushes and closes. Returns false when anything failed since open().
   bool close();
+
+  // Bytes handed to write() since the file was opened.
+  uint64_t bytes_added() const { return bytes_added_; }
 
   bool is_open() const { return fd_ >= 0; }
   bool failed() const { return error_ != 0; }
@@ -43,6 +59,7 @@ class OutputFile {
  private:
   int fd_ = -1;
   int error_ = 0;
+  uint64_t bytes_added_ = 0;
   std::string name_;
   std::string buffer_;
 };

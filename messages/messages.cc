@@ -105,7 +105,10 @@ int Messages::write_protocol(const char* format, ...) {
     }
     line[length++] = '\n';
   }
+  // Written through, so that a run ended from outside leaves its protocol
+  // up to that moment.
   protocol_->write(line, length);
+  protocol_->flush();
   return n;
 }
 

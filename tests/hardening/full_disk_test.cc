@@ -3,6 +3,8 @@
 // such run must end with an "Error: " line naming the file and the cause and
 // exit status 1, never with a report of success; its inputs stay untouched.
 
+#include <sys/mount.h>
+
 #include <string>
 #include <vector>
 
@@ -68,9 +70,13 @@ TEST_F(FullDisk, DestinationOnDevFullIsNoFaultWhenNothingGoesThere) {
   EXPECT_TRUE(completed.errors().empty());
 }
 
+// A disk that fills up during the run, as a file-size limit (the process is
+// not killed by SIGXFSZ) and as a real filesystem of 16 KiB (a tmpfs, when
+// this process may mount one): the rest file is cut back to what it held
+// before the run, so no half block stays for the next run to append to.
 TEST_F(FullDisk, DiskThatFillsUpDuringTheRun) {
-  // 40 blocks without theme, about 1 KB each: the rest file passes the
-  // 8 KB limit part way, and the write that crosses it fails.
+  // 40 blocks without theme, about 1 KB each: the rest file passes 16 KiB
+  // part way, and the write that crosses it fails.
   std::string source;
   for (int b = 0; b < 40; ++b) {
     std::string line = "block " + std::to_string(b) + " " + std::string(90, 'x') + "\n";
@@ -78,19 +84,30 @@ TEST_F(FullDisk, DiskThatFillsUpDuringTheRun) {
     source += "\n";
   }
   write_file(dir_.file("#src"), source);
-  BatchRun failed = run({}, 8192);
-  EXPECT_FALSE(failed.timed_out);
-  EXPECT_EQ(failed.status, 1) << failed.out << failed.err;
-  ASSERT_FALSE(failed.errors().empty()) << failed.out;
-  EXPECT_EQ(failed.errors()[0], "Error: Can't write rest file #rst: File too large");
-  // What did reach the disk is the start of the output, as it should be.
-  std::string rest = read_file(dir_.file("#rst"));
-  EXPECT_EQ(rest.size(), 8192u);
-  EXPECT_EQ(rest, source.substr(0, rest.size()));
-  EXPECT_EQ(read_file(dir_.file("#src")), source);
-  // The protocol tells the same.
-  std::vector<std::string> protocol = split_lines(read_file(dir_.file("#log")));
-  EXPECT_TRUE(has_line(protocol, "Error: Can't write rest file #rst: File too large"));
+  const std::string earlier = "an earlier run\n\n";
+  TempDir small;
+  bool mounted = mount("karvel-test", small.path().c_str(), "tmpfs", 0, "size=16k") == 0;
+  struct Case {
+    std::string rest;
+    uint64_t limit;
+    const char* cause;
+  } cases[] = {{dir_.file("#rst"), 16384, "File too large"},
+               {small.file("r.rst"), 0, "No space left on device"}};
+  for (const Case& c : cases) {
+    if (c.limit == 0 && !mounted) continue;
+    write_file(c.rest, earlier);
+    BatchRun failed = run({"rst=" + c.rest}, c.limit);
+    std::string error = "Error: Can't write rest file " + c.rest + ": " + c.cause;
+    EXPECT_EQ(failed.status, 1) << failed.out << failed.err;
+    EXPECT_EQ(failed.errors(), std::vector<std::string>{error.substr(0, 79)}) << failed.out;
+    EXPECT_TRUE(has_line(failed.list(), "Outputs restored to their size before the run"));
+    EXPECT_EQ(read_file(c.rest), earlier);
+    EXPECT_EQ(read_file(dir_.file("#src")), source);
+    std::vector<std::string> protocol = split_lines(read_file(dir_.file("#log")));
+    EXPECT_TRUE(has_line(protocol, error.substr(0, 98)));
+    EXPECT_TRUE(has_line(protocol, "Outputs restored to their size before the run"));
+  }
+  if (mounted) umount(small.path().c_str());
 }
 
 // A failed write is one fault and is reported once, with the protocol ending

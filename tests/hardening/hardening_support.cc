@@ -130,7 +130,6 @@ BatchRun run_batch_guarded(const std::string& dir, const std::vector<std::string
     dup2(err_pipe[1], 2);
     for (int fd : {null_fd, out_pipe[0], out_pipe[1], err_pipe[0], err_pipe[1]}) close(fd);
     if (options.file_size_limit != 0) {
-      signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails instead
       rlimit limit = {options.file_size_limit, options.file_size_limit};
       if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(124);
     }
