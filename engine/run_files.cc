@@ -135,17 +135,28 @@ RunFiles::~RunFiles() {
 Status RunFiles::open_run_files(const RunFileNames& names) {
   Status status = check_file_set(names);
   if (!status.ok()) return status;
+  // Every file that exists is locked before anything is created or written;
+  // a file created below is locked as soon as it is there.
+  const std::pair<const char*, const std::string*> roles[6] = {
+      {"Log", &names.log},     {"Source", &names.src}, {"Destination", &names.dst},
+      {"Doubles", &names.dbl}, {"Rest", &names.rst},   {"Keywords", &names.kwd}};
+  for (const auto& [title, name] : roles) {
+    bool exclusive = name != &names.src && name != &names.kwd;
+    if (!name->empty()) status = locks_.lock(title, *name, exclusive);
+    if (!status.ok()) return status;
+  }
 
   if (names.log.empty()) return Status::Error("Log file name not set");
-  if (!log_.open(names.log, OutputFile::Mode::kCreate)) {
-    return Status::Error(format_text("Can't open log file %s", names.log.c_str()));
-  }
+  status = open_protocol(names.log);
+  if (!status.ok()) return status;
   if (names.src.empty()) return Status::Error("Source file name not set");
   source_.name = names.src;
   source_.fd = open_input(names.src);
   if (source_.fd < 0) {
     return Status::Error(format_text("Can't open source file %s", names.src.c_str()));
   }
+  status = locks_.lock("Source", names.src, false);
+  if (!status.ok()) return status;
   const std::string* output_names[3] = {&names.dst, &names.dbl, &names.rst};
   for (int which = 0; which < 3; ++which) {
     status = open_output(which, *output_names[which]);
@@ -156,6 +167,25 @@ Status RunFiles::open_run_files(const RunFileNames& names) {
   if (kwd_fd_ < 0) {
     return Status::Error(format_text("Can't open keywords file %s", names.kwd.c_str()));
   }
+  return locks_.lock("Keywords", names.kwd, false);
+}
+
+Status RunFiles::open_protocol(const std::string& name) {
+  int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
+  if (fd < 0) return Status::Error(format_text("Can't open log file %s", name.c_str()));
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  Status status = locks_.lock("Log", name, true);
+  if (!status.ok()) {
+    close(fd);  // another run's protocol: not a byte of this run goes there
+    return status;
+  }
+  // Created anew, now that it is this run's own.
+  struct stat st;
+  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ftruncate(fd, 0) != 0) {
+    close(fd);
+    return Status::Error(format_text("Can't open log file %s", name.c_str()));
+  }
+  log_.adopt(fd, name);
   return Status::OK();
 }
 
@@ -185,7 +215,10 @@ Status RunFiles::open_output(int which, const std::string& name) {
   own_[which]->adopt(stream_fd, name);
   stream_[which] = own_[which].get();
   names_[which] = name;
-  return Status::OK();
+  // The size that counts is the one under the lock.
+  Status status = locks_.lock(kOutputTitles[which], name, true);
+  if (status.ok() && fstat(fd, &st) == 0) held_[which].size = st.st_size;
+  return status;
 }
 
 void RunFiles::close_keywords() {
@@ -225,6 +258,7 @@ Status RunFiles::restore_outputs(bool* added) {
 }
 
 void RunFiles::release() {
+  locks_.release();
   for (int which = 0; which < 3; ++which) {
     if (held_[which].fd >= 0) close(held_[which].fd);
     held_[which] = Held();

@@ -1,11 +1,12 @@
 // The six files of a run: protocol, source, destination, doubles, rest and
 // keywords, opened in this order.
 //
-// Before anything is opened or created, a file set that would let the run
-// damage its own inputs is refused: an output (protocol, destination, doubles,
-// rest) that is the source or the keywords file, or a protocol that is one of
-// the outputs. Destination, doubles and rest files that name one file share one
-// stream, so their blocks land in the order in which the run writes them.
+// Before anything is opened or created, a file set is refused that another
+// run is using (see file_locks.h) or that would let the run damage its own
+// inputs: an output (protocol, destination, doubles, rest) that is the
+// source or the keywords file, or a protocol that is one of the outputs.
+// Destination, doubles and rest files that name one file share one stream, so
+// their blocks land in the order in which the run writes them.
 //
 // Each output's size is recorded when it is opened, and the file stays open
 // until release() even after its stream is closed, so that a run that fails
@@ -19,6 +20,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/file_locks.h"
 #include "files/output_file.h"
 #include "files/source_file.h"
 #include "files/status.h"
@@ -82,6 +84,7 @@ class RunFiles {
   OutputFile& rest() { return *stream_[2]; }
 
  private:
+  Status open_protocol(const std::string& name);
   Status open_output(int which, const std::string& name);
 
   // An output as the run opened it: the file description its stream writes
@@ -92,6 +95,7 @@ class RunFiles {
     off_t size = 0;
   };
 
+  FileLocks locks_;    // held from the opening of the files to release()
   OutputFile log_;     // protocol
   SourceFile source_;  // source; fd -1 when closed
   int kwd_fd_ = -1;    // keywords

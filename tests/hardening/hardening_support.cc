@@ -110,8 +110,8 @@ BatchRun run_batch_guarded(const std::string& dir, const std::vector<std::string
                            const BatchOptions& options) {
   BatchRun run;
   int out_pipe[2], err_pipe[2];
-  if (pipe(out_pipe) != 0) return run;
-  if (pipe(err_pipe) != 0) {
+  if (pipe2(out_pipe, O_CLOEXEC) != 0) return run;
+  if (pipe2(err_pipe, O_CLOEXEC) != 0) {
     close(out_pipe[0]);
     close(out_pipe[1]);
     return run;
