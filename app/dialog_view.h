@@ -23,6 +23,7 @@
 
 #include <QObject>
 #include <QStringList>
+#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -57,6 +58,9 @@ class DialogView : public QObject, public RunView {
   void set_field(int control, const std::string& text) override;
   // The dialog has no console keyboard: no key can come.
   int read_answer_key(const char* accepted) override;
+  // The Stop command given since the last Start.
+  bool stop_requested() override { return stop_.load(); }
+  void set_stop_requested(bool stop) { stop_.store(stop); }
 
   // Carries out `task` on the GUI thread and returns when it is done: true,
   // or false when the window is gone (the task was not carried out). Called
@@ -103,6 +107,7 @@ class DialogView : public QObject, public RunView {
   bool task_running_ = false;
   bool rung_ = false;
   bool closed_ = false;
+  std::atomic<bool> stop_{false};
 };
 
 }  // namespace karvel::app

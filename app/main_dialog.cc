@@ -222,11 +222,16 @@ void MainDialog::timer_tick() {
   update();
 }
 
-void MainDialog::request_start() { start_requested_.store(1); }
+void MainDialog::request_start() {
+  view_.set_stop_requested(false);
+  start_requested_.store(1);
+}
 
+// The runs of the last Start stop, those under way and those still to come;
+// the controls come back once they have really ended.
 void MainDialog::stop_command() {
+  view_.set_stop_requested(true);
   context_.request_stop(1);
-  set_controls_running(false);
 }
 
 void MainDialog::reject() {

@@ -34,6 +34,7 @@ int MainDialog::start_runs() {
   if (!begun) return -1;
 
   for (;;) {
+    if (view_.stop_requested()) return -1;
     context_.set_encoding_choice(settings.encoding);
     const int result = context_.run_processing(
         &view_, settings.debug, settings.check_similarity, settings.sort, settings.rst_eq_dst,

@@ -7,7 +7,10 @@
 //                [threads=N]
 //
 // Exit status: 0 when the run completed, 1 when it did not, 2 for a bad
-// command line (which touches no file).
+// command line (which touches no file), 128 plus the signal's number when
+// SIGINT, SIGTERM or SIGHUP stopped the run. The first such signal asks the
+// run to stop (it keeps what it has written, whole blocks); a second one ends
+// the process at once.
 
 #include <csignal>
 #include <cstdio>
@@ -23,6 +26,22 @@
 #include "records/run_clock.h"
 
 namespace {
+
+volatile sig_atomic_t stop_signal = 0;
+
+void on_stop_signal(int number) {
+  // The next signal takes its default course: the process ends at once.
+  for (int other : {SIGINT, SIGTERM, SIGHUP}) signal(other, SIG_DFL);
+  stop_signal = number;
+}
+
+void catch_stop_signals() {
+  struct sigaction action = {};
+  action.sa_handler = on_stop_signal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = 0;  // no restart: a wait for an answer key ends
+  for (int number : {SIGINT, SIGTERM, SIGHUP}) sigaction(number, &action, nullptr);
+}
 
 // The engine's usage text, shown after a bad word.
 void show_usage_on(FILE* out) {
@@ -58,6 +77,8 @@ int main(int argc, char** argv) {
   }
 
   karvel::TerminalView view(stdout);
+  view.set_stop_flag(&stop_signal);
+  catch_stop_signals();
   karvel::RunContext context;
   context.set_default_answer(arguments.ans);
   context.set_encoding_choice(arguments.enc);
@@ -68,5 +89,6 @@ int main(int argc, char** argv) {
                                       arguments.dbl, arguments.rst, arguments.kwd, arguments.log,
                                       arguments.len_rat, arguments.sim_rat);
   view.end_progress();
+  if (stop_signal != 0) return 128 + stop_signal;
   return result == 0 ? 0 : 1;
 }

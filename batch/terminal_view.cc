@@ -17,7 +17,8 @@ namespace karvel {
 namespace {
 
 // Reads one byte of standard input; from a terminal without waiting for
-// Enter and without its own echo. Returns -1 at the end of input.
+// Enter and without its own echo. Returns -1 at the end of input, and when a
+// signal (a stop request) interrupts the wait.
 int read_key() {
   bool terminal = isatty(STDIN_FILENO) != 0;
   termios saved;
@@ -31,10 +32,7 @@ int read_key() {
     terminal = false;
   }
   unsigned char c = 0;
-  ssize_t got;
-  do {
-    got = read(STDIN_FILENO, &c, 1);
-  } while (got < 0 && errno == EINTR);
+  ssize_t got = read(STDIN_FILENO, &c, 1);
   if (terminal) tcsetattr(STDIN_FILENO, TCSANOW, &saved);
   return got == 1 ? c : -1;
 }

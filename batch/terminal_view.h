@@ -10,6 +10,7 @@
 #define KARVEL_BATCH_TERMINAL_VIEW_H_
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <map>
 #include <string>
@@ -33,11 +34,16 @@ class TerminalView : public RunView {
   // Clears the progress display, if one is shown.
   void end_progress();
 
+  // The run is asked to stop once *flag is not 0 (set by a signal handler).
+  void set_stop_flag(const volatile sig_atomic_t* flag) { stop_flag_ = flag; }
+  bool stop_requested() override { return stop_flag_ != nullptr && *stop_flag_ != 0; }
+
  private:
   void show_progress();
 
   FILE* lines_;
   std::string terminal_encoding_;      // of `lines` when it is a terminal, else empty
+  const volatile sig_atomic_t* stop_flag_ = nullptr;
   bool progress_ = false;              // standard error is a terminal
   bool progress_shown_ = false;        // a progress line stands on it now
   std::map<int, std::string> fields_;  // latest text of each field

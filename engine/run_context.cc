@@ -37,12 +37,11 @@ struct RunContext::Run {
   bool failed = false;  // an error has been reported and the outputs restored
 };
 
-RunContext::RunContext() = default;
+RunContext::RunContext() { messages_.set_stop_request(&stop_); }
 RunContext::~RunContext() = default;
 
 void RunContext::request_stop(int value) {
-  std::lock_guard<std::mutex> lock(configuration_mutex_);
-  if (configuration_) configuration_->set_stop(value);
+  if (value != 0) stop_.request();
 }
 
 int RunContext::run_processing(RunView* window, int debug, int check_similarity, int sort,
@@ -54,19 +53,20 @@ int RunContext::run_processing(RunView* window, int debug, int check_similarity,
   messages_.set_window(window);
   messages_.set_text_encoding(TextEncoding::kCp866);
   build_fold_table();
-  {
-    std::lock_guard<std::mutex> lock(configuration_mutex_);
-    configuration_.reset();
-  }
+  configuration_.reset();
   Run run;
   run.names = {src_file_name, dst_file_name, dbl_file_name,
                rst_file_name, kwd_file_name, log_file_name};
+  stop_.begin_run();
+  int result;
   try {
-    return perform_run(run, debug, check_similarity, sort, rst_eq_dst, length_ratio,
-                       similarity_ratio);
+    result =
+        perform_run(run, debug, check_similarity, sort, rst_eq_dst, length_ratio, similarity_ratio);
   } catch (const std::bad_alloc&) {
-    return report_error(run, Status::Error("Not enough memory for the run"));
+    result = report_error(run, Status::Error("Not enough memory for the run"));
   }
+  stop_.end_run();
+  return result;
 }
 
 int RunContext::perform_run(Run& run, int debug, int check_similarity, int sort, int rst_eq_dst,
@@ -88,12 +88,8 @@ int RunContext::perform_run(Run& run, int debug, int check_similarity, int sort,
   if (!status.ok()) return report_error(run, status);
   source.size = statistics_.file_bytes;
 
-  ProgramConfiguration* configuration;
-  {
-    std::lock_guard<std::mutex> lock(configuration_mutex_);
-    configuration_ = std::make_unique<ProgramConfiguration>();
-    configuration = configuration_.get();
-  }
+  configuration_ = std::make_unique<ProgramConfiguration>();
+  ProgramConfiguration* configuration = configuration_.get();
   configuration->set_default_answer_for_batch(default_answer_);
   configuration->set_similar_limit(similar_limit_.load());
   configuration->set_check_similarity(check_similarity);
@@ -112,7 +108,7 @@ int RunContext::perform_run(Run& run, int debug, int check_similarity, int sort,
   }
   print_parameters(names.src, names.dst, names.kwd, names.rst, names.log, *configuration,
                    messages_);
-  if (configuration->get_stop() != 0) {
+  if (configuration->get_stop() != 0 || messages_.stop_requested()) {
     silent_clean_up(run);
     return -1;
   }
@@ -120,13 +116,13 @@ int RunContext::perform_run(Run& run, int debug, int check_similarity, int sort,
   messages_.show_message("Themes processing");
 
   for (uint32_t t = 0; t < theme_total_; ++t) {
-    status = process_theme(run, *configuration, t);
+    status = messages_.stop_requested() ? Status::Stopped() : process_theme(run, *configuration, t);
     if (!status.ok()) return report_error(run, status);
   }
 
   OutputFile& sorted_output = rst_eq_dst != 0 ? run.files.rest() : run.files.destination();
   status = Save_Sorted_Blocks(*run.block_index, *run.buckets, source, sorted_output,
-                              configuration->get_sort(), statistics_);
+                              configuration->get_sort(), statistics_, messages_);
   if (status.ok()) status = run.files.check_outputs();
   if (status.ok()) {
     status = Save_Rest_Of_File(source, run.files.rest(), statistics_, *run.block_index, messages_);
@@ -212,6 +208,10 @@ unsigned RunContext::run_threads() const {
 }
 
 int RunContext::report_error(Run& run, const Status& status) {
+  if (status.stopped()) {
+    silent_clean_up(run);
+    return -1;
+  }
   if (status.plain()) {
     messages_.show_message("%s", status.text().c_str());
   } else {

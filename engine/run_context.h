@@ -7,7 +7,12 @@
 // from a sound state whatever the previous one did.
 //
 // Thread safety: run_processing runs on one thread (the worker). request_stop
-// may be called from any thread at any time.
+// may be called from any thread at any time; every stage of the run looks at
+// it, so the run stops within a second, keeping what it has written (whole
+// blocks).
+//
+// A run that ends with an error cuts its outputs back to their sizes before
+// it; a run that completes has flushed them to the disk first.
 
 #ifndef KARVEL_ENGINE_RUN_CONTEXT_H_
 #define KARVEL_ENGINE_RUN_CONTEXT_H_
@@ -15,7 +20,6 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "files/status.h"
@@ -23,6 +27,7 @@
 #include "messages/messages.h"
 #include "records/file_statistics.h"
 #include "records/program_configuration.h"
+#include "records/stop_request.h"
 
 namespace karvel {
 
@@ -43,8 +48,8 @@ class RunContext {
                      const std::string& kwd_file_name, const std::string& log_file_name,
                      uint32_t length_ratio, uint32_t similarity_ratio);
 
-  // Stores `value` in the stop request of the current configuration; does
-  // nothing while no run has created one.
+  // With a non-zero `value`, asks the run in progress to stop; does nothing
+  // while no run is in progress.
   void request_stop(int value);
 
   // The window shown messages before the first run (the main dialog).
@@ -80,8 +85,9 @@ class RunContext {
   // The thread count of the run: thread_count_, or the online cores.
   unsigned run_threads() const;
 
-  // Shows the failure ("Error: " line, or the text as it stands), finishes
-  // the run and returns -1.
+  // Shows the failure ("Error: " line, or the text as it stands), restores
+  // the outputs, finishes the run and returns -1. A stopped run ends with the
+  // silent clean-up instead.
   int report_error(Run& run, const Status& status);
   // The end of every run that got past opening its files: the report in debug
   // mode, release of the records, the elapsed-time line, the files closed.
@@ -105,10 +111,9 @@ class RunContext {
   std::atomic<uint32_t> similar_limit_{kDefaultSimilarLimit};  // set from the GUI thread
   unsigned thread_count_ = 0;
 
-  // The current configuration: replaced at the start of each run, and the
-  // target of stop requests from another thread, hence the lock.
-  std::mutex configuration_mutex_;
+  // The current configuration: replaced at the start of each run.
   std::unique_ptr<ProgramConfiguration> configuration_;
+  StopRequest stop_;
 };
 
 }  // namespace karvel

@@ -25,12 +25,17 @@ class Status {
   // A failure whose text is shown as it stands, in the output list only.
   static Status Plain(std::string text) { return Status(Kind::kPlain, std::move(text)); }
 
+  // The run was asked to stop: it ends without a word, keeping what it has
+  // written.
+  static Status Stopped() { return Status(Kind::kStopped, std::string()); }
+
   bool ok() const { return kind_ == Kind::kOk; }
   bool plain() const { return kind_ == Kind::kPlain; }
+  bool stopped() const { return kind_ == Kind::kStopped; }
   const std::string& text() const { return text_; }
 
  private:
-  enum class Kind { kOk, kError, kPlain };
+  enum class Kind { kOk, kError, kPlain, kStopped };
   Status(Kind kind, std::string text) : kind_(kind), text_(std::move(text)) {}
 
   Kind kind_ = Kind::kOk;

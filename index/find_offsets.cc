@@ -163,14 +163,17 @@ Status find_offsets(int fd, const std::string& file_name, KeywordMatcher& matche
     ++started;
   }
 
-  uint32_t g = 0;  // blocks in the index
+  uint32_t g = 0;                     // blocks in the index
+  std::atomic<bool> stopping{false};  // a stop request came: the first range ends
   auto take = [&](const FoundBlock& b) {
     index.set_block(g, b.offset, b.lines, b.theme, b.hash);
     if (++g % 10000 == 0) messages.show_message("%-lu blocks", ul(g));
+    if (g % 1024 == 0 && messages.stop_requested()) stopping.store(true);
   };
   Status status =
-      read_range(fd, file_name, matcher, block_count, max_block_lines, never, ranges[0], take);
+      read_range(fd, file_name, matcher, block_count, max_block_lines, stopping, ranges[0], take);
   if (!status.ok()) return status;
+  if (stopping.load()) return Status::Stopped();
   uint64_t end_offset = ranges[0].stop;
   for (size_t k = 1; k < ranges.size() && g < block_count; ++k) {
     RangePass& range = ranges[k];
@@ -181,6 +184,7 @@ Status find_offsets(int fd, const std::string& file_name, KeywordMatcher& matche
     }
     size_t taken = 0;
     for (; taken < range.blocks.size() && g < block_count; ++taken) take(range.blocks[taken]);
+    if (stopping.load()) return Status::Stopped();
     end_offset = taken < range.blocks.size() ? range.blocks[taken].offset : range.stop;
     if (g < block_count && !range.status.ok()) return range.status;
     range.blocks = std::vector<FoundBlock>();

@@ -271,6 +271,7 @@ Status Get_File_Statistics(int fd, const std::string& file_name, FileStatistics&
   size_t filled = 0;
   bool at_eof = false;
   while (!at_eof) {
+    if (messages.stop_requested()) return Status::Stopped();
     ssize_t got = pread(fd, buffer.data() + filled, buffer.size() - filled,
                         static_cast<off_t>(offset + filled));
     if (got < 0 && errno == EINTR) continue;

@@ -11,6 +11,7 @@
 #include "files/output_file.h"
 #include "files/status.h"
 #include "records/program_configuration.h"
+#include "records/stop_request.h"
 
 namespace karvel {
 
@@ -168,6 +169,11 @@ void Messages::set_signed_field(int control, int64_t value) {
   char text[24];
   snprintf(text, sizeof text, "%" PRId64, value);
   window_->set_field(control, text);
+}
+
+bool Messages::stop_requested() const {
+  return (stop_ != nullptr && stop_->requested()) ||
+         (window_ != nullptr && window_->stop_requested());
 }
 
 int Messages::read_answer_key(const char* accepted) {

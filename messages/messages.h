@@ -19,6 +19,7 @@ namespace karvel {
 
 class OutputFile;
 class ProgramConfiguration;
+class StopRequest;
 
 inline constexpr size_t kOutputLineSize = 80;     // output-list line: 79 characters
 inline constexpr size_t kProtocolLineSize = 100;  // protocol line: 99 characters
@@ -69,6 +70,13 @@ class Messages {
   // Reads one answer key through the run's window; -1 when none can come.
   int read_answer_key(const char* accepted);
 
+  // The stop request of the run in progress, besides the window's own.
+  void set_stop_request(const StopRequest* stop) { stop_ = stop; }
+
+  // Whether the run has been asked to stop. Every stage looks at it between
+  // its steps and then ends with Status::Stopped().
+  bool stop_requested() const;
+
  private:
   RunView* target() const { return window_ != nullptr ? window_ : main_window_; }
 
@@ -76,6 +84,7 @@ class Messages {
   RunView* main_window_ = nullptr;
   OutputFile* protocol_ = nullptr;
   TextEncoding encoding_ = TextEncoding::kCp866;
+  const StopRequest* stop_ = nullptr;
 };
 
 }  // namespace karvel

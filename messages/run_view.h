@@ -53,6 +53,11 @@ class RunView {
   // caller then takes the answer "no". Must never wait forever on a source
   // that cannot deliver.
   virtual int read_answer_key(const char* accepted) = 0;
+
+  // Whether the user has asked the run to stop (the dialog's Stop command, a
+  // signal to karvel-batch). The run looks at it between its steps, often
+  // enough to stop within a second.
+  virtual bool stop_requested() { return false; }
 };
 
 }  // namespace karvel

@@ -160,6 +160,7 @@ Status EqualBlocks::delete_equal_blocks(ThemeBlocks& theme, const SourceFile& so
       survivors_.clear();
       survivors_.push_back(theme.block_at(candidates_[g].position));
       for (size_t c = g + 1; c < h; ++c) {
+        if (messages.stop_requested()) return Status::Stopped();
         uint32_t p = candidates_[c].position;
         uint32_t b = theme.block_at(p);
         int equal = 0;

@@ -52,6 +52,12 @@ class BlockCopier {
   std::string bytes_;
 };
 
+// A stop between blocks: the blocks taken so far are written whole.
+Status stopped(BlockCopier& copier) {
+  Status status = copier.flush();
+  return status.ok() ? Status::Stopped() : status;
+}
+
 }  // namespace
 
 Status copy_block(BlockIndex& index, uint32_t b, const SourceFile& source, OutputFile& out) {
@@ -64,11 +70,13 @@ Status copy_block(BlockIndex& index, uint32_t b, const SourceFile& source, Outpu
 }
 
 Status Save_Sorted_Blocks(BlockIndex& index, const ThemeBuckets& buckets, const SourceFile& source,
-                          OutputFile& out, int sort, FileStatistics& statistics) {
+                          OutputFile& out, int sort, FileStatistics& statistics,
+                          Messages& messages) {
   if (sort == 0) return Status::OK();
   BlockCopier copier(source, out);
   for (uint32_t t = 0; t < kThemeScanCount; ++t) {
     for (uint32_t k = buckets.begin(t); k < buckets.end(t); ++k) {
+      if (k % 256 == 0 && messages.stop_requested()) return stopped(copier);
       uint32_t b = buckets.blocks()[k];
       if (!index.is_unwritten(b)) continue;
       Status status = copier.add(index.offset(b), index.get_length_in_bytes(b));
@@ -88,6 +96,7 @@ Status Save_Rest_Of_File(const SourceFile& source, OutputFile& rest, FileStatist
   uint32_t n = index.block_count();
   for (uint32_t b = 0; b < n; ++b) {
     if (b != 0 && b % 10000 == 0) messages.show_message("%lu blocks", ul(b));
+    if (b % 256 == 0 && messages.stop_requested()) return stopped(copier);
     if (!index.has_no_theme(b)) continue;
     ++saved;
     Status status = copier.add(index.offset(b), index.get_length_in_bytes(b));

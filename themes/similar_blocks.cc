@@ -26,7 +26,13 @@ constexpr char kAnswerKeys[] = "YyNnAaQq12GgBb";
 // Candidates tried between two looks at the stop request.
 constexpr uint32_t kStopCheckCandidates = 4096;
 
-Status stopped() { return Status::Plain("Stopped by the user"); }
+// A stop ends the run as every stop does: without a word, keeping what has
+// been written.
+Status stopped() { return Status::Stopped(); }
+
+bool stop_requested(const ProgramConfiguration& configuration, const Messages& messages) {
+  return configuration.get_stop() != 0 || messages.stop_requested();
+}
 
 // The last position after p whose block passes the length test with p:
 //   length(p) * 100 >= length(q) * length_ratio     (unsigned 32-bit)
@@ -152,7 +158,7 @@ Status SimilarBlocks::find_similar_blocks(ThemeBlocks& theme, const SourceFile& 
     uint32_t tried = 0;
     for (uint32_t i = 0; i + 1 < n; ++i) {
       if (i % 10 == 0) messages.set_field(kCurrentBlock, i);
-      if (configuration.get_stop() != 0) return stopped();
+      if (stop_requested(configuration, messages)) return stopped();
       if (!theme.is_alive(i)) continue;
       uint32_t length_ratio = configuration.get_length_ratio();
       candidates_.start(theme, i, last_in_length(theme, i, length_ratio),
@@ -160,7 +166,9 @@ Status SimilarBlocks::find_similar_blocks(ThemeBlocks& theme, const SourceFile& 
       uint32_t left = theme.block_at(i);
       uint32_t j;
       while (candidates_.next(theme, &j)) {
-        if (++tried % kStopCheckCandidates == 0 && configuration.get_stop() != 0) return stopped();
+        if (++tried % kStopCheckCandidates == 0 && stop_requested(configuration, messages)) {
+          return stopped();
+        }
         if (!lengths_similar(theme, i, j, length_ratio) || !candidates_.words_similar(j)) continue;
         UserChoice choice = CHOICE_GROUP;
         if (!configuration.get_group_mode()) {

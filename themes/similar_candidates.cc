@@ -42,7 +42,7 @@ Status SimilarCandidates::prepare(const ThemeBlocks& theme, const SourceFile& so
     set_start_[p] = static_cast<uint32_t>(set_words_.size());
     if (p % kReadsBetweenLooks == kReadsBetweenLooks - 1) {
       messages.set_field(kCurrentBlock, p);
-      if (configuration.get_stop() != 0) return stopped;
+      if (configuration.get_stop() != 0 || messages.stop_requested()) return stopped;
     }
     if (!theme.is_alive(p)) continue;
     Status status = read_block_words(source, index, theme.block_at(p), dictionary_, p + 1, &seen,

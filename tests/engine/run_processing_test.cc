@@ -79,7 +79,7 @@ class StoppingView : public RecordingView {
   RunContext* context_;
 };
 
-TEST_F(RunProcessingTest, StopRequestEndsTheRunAtItsStopCheckOnly) {
+TEST_F(RunProcessingTest, StopRequestEndsTheRunWithoutAWord) {
   write_file(f("src"), kSource);
   write_file(f("kwd"), kKeywords);
   context_.request_stop(1);  // before any run: changes nothing
@@ -91,7 +91,7 @@ TEST_F(RunProcessingTest, StopRequestEndsTheRunAtItsStopCheckOnly) {
   EXPECT_EQ(stopping.lines.back(), "sort=1");  // parameters printed, then nothing further
   std::string protocol = read_file(f("log"));
   EXPECT_EQ(protocol.find("The program worked"), std::string::npos);  // silent clean-up
-  // The stop belonged to that run's configuration: the next run completes.
+  // The stop belonged to that run: the next run completes.
   RecordingView next;
   EXPECT_EQ(run(&next), 0);
 }

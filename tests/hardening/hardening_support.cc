@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -146,10 +147,19 @@ BatchRun run_batch_guarded(const std::string& dir, const std::vector<std::string
     return run;
   }
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(options.timeout_seconds);
+  std::thread signaller([&] {
+    if (options.signal == 0) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(options.signal_after_ms));
+    kill(pid, options.signal);
+    if (options.second_after_ms < 0) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(options.second_after_ms));
+    kill(pid, options.signal);
+  });
   if (!drain(out_pipe[0], &run.out, err_pipe[0], &run.err, deadline)) {
     run.timed_out = true;
     kill(pid, SIGKILL);
   }
+  signaller.join();
   int status = 0;
   while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }

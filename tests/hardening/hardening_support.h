@@ -46,6 +46,11 @@ struct BatchOptions {
   // When not 0, the largest file the program may write, as on a disk that
   // fills up: writes past it fail with EFBIG.
   uint64_t file_size_limit = 0;
+  // When not 0, this signal is sent `signal_after_ms` after the start, and
+  // once more `second_after_ms` later when that is not negative.
+  int signal = 0;
+  int signal_after_ms = 0;
+  int second_after_ms = -1;
 };
 
 // Runs karvel-batch in `dir` with `arguments`, standard input /dev/null.
