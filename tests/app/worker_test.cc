@@ -2,14 +2,20 @@
 // and fields reach the dialog, the controls are disabled during the run and
 // enabled after it, a double Start gives one run, Exit before the run is
 // taken up gives none, a numbered series ends at its first failed run, and
-// a run that outlives the window writes nowhere and blocks nothing.
+// Stop ends a run before the controls come back.
 
 #include <QCheckBox>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QTest>
+#include <QTimer>
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <map>
 #include <vector>
 
@@ -18,6 +24,7 @@
 #include "app/main_dialog.h"
 #include "app/worker.h"
 #include "app_test_support.h"
+#include "conservation.h"
 #include "engine/run_context.h"
 
 using karvel::RunContext;
@@ -165,28 +172,65 @@ class WorkerTest : public QObject {
     QCOMPARE(text_of(dialog, kSourceFile), QStringLiteral("#src.005"));
   }
 
-  void run_outliving_the_window_writes_nowhere() {
+  // Stop at a random moment of a run: the run stops, keeping whole blocks
+  // and its protocol up to some line, and the controls come back only once
+  // it has ended, with nothing written after that.
+  void stop_ends_the_run_before_the_controls_come_back() {
     RunFolder folder;
+    QByteArray source;
+    const char* const kinds[] = {"apple pie recipe %d\nwith sugar\n\n",
+                                 "pear tart\nwith cream %d\n\n", "something else %d\n\n"};
+    for (int b = 0; b < 40000; ++b) {
+      char block[64];
+      std::snprintf(block, sizeof block, kinds[b % 3], b % 1000);
+      source += block;
+    }
+    folder.write(QStringLiteral("#src"), source);
     RunContext context;
     MainDialog dialog(context);
     dialog.show();
-    // As soon as the run has disabled the controls: Stop puts them back to
-    // idle, and Exit closes the window while the run goes on.
-    QObject::connect(&dialog, &MainDialog::running_changed, [&dialog](bool running) {
-      if (!running) return;
-      dialog.stop_command();
-      QVERIFY(dialog.control(kExitButton)->isEnabled());
-      dialog.exit_command();
-    });
+    ControlStates controls(dialog);
     Worker worker(dialog, kFastPolls);
+    QElapsedTimer timer;
+    timer.start();
     button_of(dialog, kStartButton)->click();
-    QTRY_VERIFY_WITH_TIMEOUT(!dialog.isVisible(), kRunTimeout);
+    QTRY_VERIFY_WITH_TIMEOUT(controls.run_over(), kRunTimeout);
+    const int took = static_cast<int>(timer.elapsed());
+    QList<QByteArray> protocol = folder.read("#log").split('\n');
+    protocol.resize(protocol.size() - 2);  // the elapsed-time line and the end
+    for (const char* name : {"#dst", "#dbl", "#rst", "#log"}) QFile::remove(folder.path(name));
+
+    const char* const files[] = {"#dst", "#dbl", "#rst", "#log"};
+    QByteArray at_idle[4];
+    bool exit_held = true;  // also when the run ends before the stop comes
+    QObject::connect(&dialog, &MainDialog::running_changed, [&](bool running) {
+      if (running) {
+        QTimer::singleShot(QRandomGenerator::global()->bounded(took / 2 + 1), &dialog, [&] {
+          dialog.stop_command();
+          exit_held = controls.switches.size() == 4 || !dialog.control(kExitButton)->isEnabled();
+        });
+        return;
+      }
+      for (int f = 0; f < 4; ++f) at_idle[f] = folder.read(files[f]);
+    });
+    button_of(dialog, kStartButton)->click();
+    QTRY_VERIFY_WITH_TIMEOUT(controls.switches.size() == 4 && !controls.switches.back(),
+                             kRunTimeout);
     worker.end_and_wait();
-    // The run reached its end on its own files, and the window got none of
-    // its lines.
-    QVERIFY(folder.read("#log").contains("The program worked"));
-    QCOMPARE(dialog.output_list()->count(), 0);
-    QCOMPARE(text_of(dialog, kThemesTotalField), QString());
+    QVERIFY(exit_held);
+    for (int f = 0; f < 4; ++f) QCOMPARE(folder.read(files[f]), at_idle[f]);
+    QCOMPARE(folder.read("#src"), source);
+    const auto whole = karvel::hardening::check_conservation(
+        source.toStdString(), at_idle[0].toStdString(), at_idle[1].toStdString(),
+        at_idle[2].toStdString(), /*complete=*/false);
+    QVERIFY2(whole.ok(), whole.describe().c_str());
+    QList<QByteArray> lines = at_idle[3].split('\n');
+    QCOMPARE(lines.back(), QByteArray());  // the last line is whole
+    lines.removeLast();
+    // A stop after the last stage leaves the run complete.
+    if (!lines.isEmpty() && lines.back().startsWith("The program worked")) lines.removeLast();
+    QVERIFY(lines.size() <= protocol.size());
+    QVERIFY(std::equal(lines.begin(), lines.end(), protocol.begin()));
   }
 };
 
