@@ -33,9 +33,9 @@ using testing::TempDir;
 
 #if defined(__SANITIZE_ADDRESS__) || __has_feature(address_sanitizer) || \
     __has_feature(thread_sanitizer)
-const char kSourceSize[] = "20M";
+[[maybe_unused]] const char kSourceSize[] = "20M";
 #else
-const char kSourceSize[] = "100M";
+[[maybe_unused]] const char kSourceSize[] = "100M";
 #endif
 
 TEST(StoppedRuns, SignalsStopTheRunAndKeepWholeBlocks) {
