@@ -77,7 +77,8 @@ void print_batch_help(FILE* out) {
       "value.\n"
       "\n"
       "Exit status: 0 when the run completed, 1 when it did not, 2 for a bad command\n"
-      "line (which touches no file).\n"
+      "line (which touches no file), 128 plus the signal's number when SIGINT, SIGTERM\n"
+      "or SIGHUP stopped the run (a second signal ends karvel-batch at once).\n"
       "\n"
       "More in the manual page karvel-batch(1) and in the manual karvel.txt, installed\n"
       "in share/doc/karvel/ (/usr/share/doc/karvel/ by the package).\n",
