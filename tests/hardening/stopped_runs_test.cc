@@ -68,11 +68,16 @@ TEST(StoppedRuns, SignalsStopTheRunAndKeepWholeBlocks) {
     BatchOptions options = {600};
     options.signal = c.signal;
     options.signal_after_ms =
-        static_cast<int>(random.below(static_cast<uint32_t>(took.count()) + 1));
+        static_cast<int>(random.below(static_cast<uint32_t>(took.count() * 3 / 4) + 1));
     options.second_after_ms = c.twice ? 5 : -1;
     SCOPED_TRACE("signal " + std::to_string(c.signal) + " after " +
                  std::to_string(options.signal_after_ms) + " ms");
     BatchRun stopped = run_batch_guarded(dir.path(), {}, options);
+    // A run that was quicker this time may have ended before the signal.
+    if (stopped.status == 0 &&
+        read_file(dir.file("#log")).find("The program worked") != std::string::npos) {
+      continue;
+    }
     EXPECT_EQ(stopped.status, 128 + c.signal) << stopped.out;
     EXPECT_TRUE(read_file(dir.file("#src")) == source && read_file(dir.file("#kwd")) == keywords);
     if (c.twice) continue;  // ended at once: nothing more is promised
@@ -84,6 +89,8 @@ TEST(StoppedRuns, SignalsStopTheRunAndKeepWholeBlocks) {
     std::string log = read_file(dir.file("#log"));
     std::vector<std::string> lines = split_lines(log);
     EXPECT_TRUE(log.empty() || log.back() == '\n');
+    // A signal after the last stage leaves the run complete.
+    if (!lines.empty() && lines.back().rfind("The program worked", 0) == 0) lines.pop_back();
     ASSERT_LE(lines.size(), protocol.size());
     EXPECT_TRUE(std::equal(lines.begin(), lines.end(), protocol.begin()));
   }
