@@ -11,10 +11,13 @@
 namespace karvel {
 
 Status FileLocks::lock(const char* title, const std::string& name, bool exclusive) {
+  // Looked at before it is opened: opening and closing a FIFO would end
+  // its reader's input.
+  struct stat st;
+  if (stat(name.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return Status::OK();
   int fd =
       open(name.c_str(), (exclusive ? O_WRONLY : O_RDONLY) | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) return Status::OK();
-  struct stat st;
   bool skip = fstat(fd, &st) != 0 || !S_ISREG(st.st_mode);
   for (const Held& held : held_) {
     skip = skip || (held.device == st.st_dev && held.inode == st.st_ino);
