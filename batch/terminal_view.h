@@ -42,7 +42,7 @@ class TerminalView : public RunView {
   void show_progress();
 
   FILE* lines_;
-  std::string terminal_encoding_;      // of `lines` when it is a terminal, else empty
+  std::string terminal_encoding_;  // of `lines` when it is a terminal, else empty
   const volatile sig_atomic_t* stop_flag_ = nullptr;
   bool progress_ = false;              // standard error is a terminal
   bool progress_shown_ = false;        // a progress line stands on it now
