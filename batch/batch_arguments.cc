@@ -19,15 +19,18 @@ bool parse_switch(const std::string& value, int* out) {
   return false;
 }
 
-// N: a decimal number from 0 to 99, as the dialog's two-digit fields allow.
-bool parse_rate(const std::string& value, uint32_t* out) {
-  if (value.empty() || value.size() > 2) return false;
-  uint32_t n = 0;
+// A decimal number of at most `max_digits` digits and at most `max`: N (0 to
+// 99, as the dialog's two-digit fields allow), a block count (0 to
+// 4294967295) or a thread count (0 to 1024).
+bool parse_number(const std::string& value, size_t max_digits, uint32_t max, uint32_t* out) {
+  if (value.empty() || value.size() > max_digits) return false;
+  uint64_t n = 0;
   for (char c : value) {
     if (c < '0' || c > '9') return false;
-    n = n * 10 + static_cast<uint32_t>(c - '0');
+    n = n * 10 + static_cast<uint64_t>(c - '0');
   }
-  *out = n;
+  if (n > max) return false;
+  *out = static_cast<uint32_t>(n);
   return true;
 }
 
@@ -42,32 +45,6 @@ bool parse_encoding(const std::string& value, EncodingChoice* out) {
   } else {
     return false;
   }
-  return true;
-}
-
-// A block count: a decimal number from 0 to 4294967295.
-bool parse_count(const std::string& value, uint32_t* out) {
-  if (value.empty() || value.size() > 10) return false;
-  uint64_t n = 0;
-  for (char c : value) {
-    if (c < '0' || c > '9') return false;
-    n = n * 10 + static_cast<uint64_t>(c - '0');
-  }
-  if (n > UINT32_MAX) return false;
-  *out = static_cast<uint32_t>(n);
-  return true;
-}
-
-// The thread count: a decimal number from 0 to 1024.
-bool parse_threads(const std::string& value, unsigned* out) {
-  if (value.empty() || value.size() > 4) return false;
-  unsigned n = 0;
-  for (char c : value) {
-    if (c < '0' || c > '9') return false;
-    n = n * 10 + static_cast<unsigned>(c - '0');
-  }
-  if (n > 1024) return false;
-  *out = n;
   return true;
 }
 
@@ -93,11 +70,11 @@ bool parse_word(const std::string& word, BatchArguments* a) {
   else if (name == "log")
     a->log = value;
   else if (name == "len_rat")
-    return parse_rate(value, &a->len_rat);
+    return parse_number(value, 2, 99, &a->len_rat);
   else if (name == "sim_rat")
-    return parse_rate(value, &a->sim_rat);
+    return parse_number(value, 2, 99, &a->sim_rat);
   else if (name == "sim_max")
-    return parse_count(value, &a->sim_max);
+    return parse_number(value, 10, UINT32_MAX, &a->sim_max);
   else if (name == "sort")
     return parse_switch(value, &a->sort);
   else if (name == "similar")
@@ -109,7 +86,7 @@ bool parse_word(const std::string& word, BatchArguments* a) {
   else if (name == "enc")
     return parse_encoding(value, &a->enc);
   else if (name == "threads")
-    return parse_threads(value, &a->threads);
+    return parse_number(value, 4, 1024, &a->threads);
   else if (name == "ans") {
     if (value.size() != 1) return false;
     a->ans = value[0];
