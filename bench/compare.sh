@@ -6,7 +6,7 @@
 #   bench/compare.sh [--base REV] [--sets LIST] [--data DIR] [-- WORD...]
 #
 # The base build is REV (default 2b1559f, the commit before the speed work),
-# checked out in a temporary worktree and built in out/compare-base; the other
+# checked out in the worktree out/compare-base-tree and built in out/compare-base; the other
 # is the working tree, built in out/compare-head. Both are Release builds
 # without the dialog. WORDs after -- are given to the working tree's runs only
 # (for example threads=1). Sets, from: 100M (100 MiB, 4,999 keywords), 10M
@@ -35,9 +35,16 @@ build() { # source-folder build-folder
     -DBUILD_TESTING=OFF >/dev/null
   cmake --build "$2" -j "$(nproc)" --target karvel-batch karvel-generate >/dev/null
 }
-base_tree=$(mktemp -d)
-trap 'git -C "$top" worktree remove --force "$base_tree" >/dev/null 2>&1 || true' EXIT
-git worktree add --detach "$base_tree" "$base_rev" >/dev/null 2>&1
+# The base tree stays at one path, so that its build folder is reused.
+base_tree=$top/out/compare-base-tree
+if [[ -d $base_tree ]]; then
+  git -C "$base_tree" checkout --quiet --detach "$base_rev"
+else
+  git worktree add --detach "$base_tree" "$base_rev" >/dev/null 2>&1
+fi
+[[ -f $top/out/compare-base/CMakeCache.txt ]] &&
+  ! grep -qx "CMAKE_HOME_DIRECTORY:INTERNAL=$base_tree" "$top/out/compare-base/CMakeCache.txt" &&
+  rm -rf "$top/out/compare-base"
 build "$base_tree" "$top/out/compare-base"
 build "$top" "$top/out/compare-head"
 base_batch=$top/out/compare-base/batch/karvel-batch
