@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <new>
 
 #include "engine/run_files.h"
@@ -17,6 +18,7 @@
 #include "text/keyword_table.h"
 #include "text/utf8_check.h"
 #include "themes/output_files.h"
+#include "themes/theme_pool.h"
 #include "themes/theme_workspace.h"
 
 namespace karvel {
@@ -115,9 +117,19 @@ int RunContext::perform_run(Run& run, int debug, int check_similarity, int sort,
   apply_default_answer(*configuration);
   messages_.show_message("Themes processing");
 
-  for (uint32_t t = 0; t < theme_total_; ++t) {
-    status = messages_.stop_requested() ? Status::Stopped() : process_theme(run, *configuration, t);
+  unsigned threads = run_threads();
+  if (threads > 1 && theme_total_ > 1 && themes_may_run_at_once(*configuration)) {
+    ThemeWork work{&source,      run.block_index.get(), run.buckets.get(), configuration,
+                   &statistics_, &run.files.doubles(),  &messages_};
+    status = process_themes_at_once(work, theme_total_, std::min(threads, theme_total_),
+                                    *run.workspace, [&run] { return run.files.check_outputs(); });
     if (!status.ok()) return report_error(run, status);
+  } else {
+    for (uint32_t t = 0; t < theme_total_; ++t) {
+      status =
+          messages_.stop_requested() ? Status::Stopped() : process_theme(run, *configuration, t);
+      if (!status.ok()) return report_error(run, status);
+    }
   }
 
   OutputFile& sorted_output = rst_eq_dst != 0 ? run.files.rest() : run.files.destination();

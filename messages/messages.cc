@@ -10,6 +10,7 @@
 
 #include "files/output_file.h"
 #include "files/status.h"
+#include "messages/message_record.h"
 #include "records/program_configuration.h"
 #include "records/stop_request.h"
 
@@ -91,7 +92,7 @@ void Messages::show_text(const char* text) {
 }
 
 int Messages::write_protocol(const char* format, ...) {
-  if (protocol_ == nullptr) return 0;
+  if (protocol_ == nullptr && record_ == nullptr) return 0;
   char line[kProtocolLineSize];
   va_list args;
   va_start(args, format);
@@ -106,11 +107,40 @@ int Messages::write_protocol(const char* format, ...) {
     }
     line[length++] = '\n';
   }
+  if (record_ != nullptr) {
+    record_->add_protocol_line(line, length);
+    return n;
+  }
   // Written through, so that a run ended from outside leaves its protocol
   // up to that moment.
   protocol_->write(line, length);
   protocol_->flush();
   return n;
+}
+
+void Messages::set_record(MessageRecord* record) {
+  record_ = record;
+  window_ = record;
+}
+
+void Messages::replay(const MessageRecord& record) {
+  RunView* view = target();
+  for (const MessageRecord::Entry& entry : record.entries()) {
+    switch (entry.kind) {
+      case MessageRecord::Kind::kLine:
+        if (view != nullptr) view->append_output_line(entry.text);
+        break;
+      case MessageRecord::Kind::kText:
+        if (view != nullptr) view->append_text_line(entry.text, entry.encoding);
+        break;
+      case MessageRecord::Kind::kProtocol:
+        if (protocol_ != nullptr) {
+          protocol_->write(entry.text);
+          protocol_->flush();
+        }
+        break;
+    }
+  }
 }
 
 int Messages::show_and_protocol(const char* format, ...) {

@@ -17,6 +17,7 @@
 
 namespace karvel {
 
+class MessageRecord;
 class OutputFile;
 class ProgramConfiguration;
 class StopRequest;
@@ -36,6 +37,14 @@ class Messages {
   // The protocol file of the current run; absent when none is open.
   void set_protocol(OutputFile* protocol) { protocol_ = protocol; }
   OutputFile* protocol() const { return protocol_; }
+
+  // Sends every line, protocol line and field to `record` instead of a
+  // window and a protocol (work done on a worker thread); null ends that.
+  void set_record(MessageRecord* record);
+
+  // Gives the lines and protocol lines of `record` to the window and the
+  // protocol, in their order, as if they came now. Its fields are not given.
+  void replay(const MessageRecord& record);
 
   // The text encoding of the run: in UTF-8 a line too long for its room is
   // cut on a character boundary. Code page 866 unless set.
@@ -83,6 +92,7 @@ class Messages {
   RunView* window_ = nullptr;
   RunView* main_window_ = nullptr;
   OutputFile* protocol_ = nullptr;
+  MessageRecord* record_ = nullptr;
   TextEncoding encoding_ = TextEncoding::kCp866;
   const StopRequest* stop_ = nullptr;
 };

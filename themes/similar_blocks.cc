@@ -140,10 +140,35 @@ Status SimilarBlocks::find_similar_blocks(ThemeBlocks& theme, const SourceFile& 
                                           OutputFile& doubles, BlockIndex& index,
                                           ProgramConfiguration& configuration,
                                           FileStatistics& statistics, Messages& messages) {
+  Status status = search(theme, source, index, configuration, statistics, messages);
+  if (!status.ok()) return status;
+  return write_doubles(source, index, doubles);
+}
+
+Status SimilarBlocks::write_doubles(const SourceFile& source, BlockIndex& index,
+                                    OutputFile& doubles) const {
+  for (uint32_t k = 0; k < doubles_list_.get_count(); ++k) {
+    Status status =
+        copy_block(index, doubles_list_.get_entry(k) & kBlockNumberMask, source, doubles);
+    if (!status.ok()) return status;
+  }
+  return Status::OK();
+}
+
+void SimilarBlocks::list_doubled_blocks(std::vector<uint32_t>* blocks) const {
+  blocks->clear();
+  for (uint32_t k = 0; k < doubles_list_.get_count(); ++k) {
+    blocks->push_back(doubles_list_.get_entry(k) & kBlockNumberMask);
+  }
+}
+
+Status SimilarBlocks::search(ThemeBlocks& theme, const SourceFile& source, BlockIndex& index,
+                             ProgramConfiguration& configuration, FileStatistics& statistics,
+                             Messages& messages) {
+  doubles_list_.clear();
   uint32_t n = theme.block_count;
   uint32_t limit = configuration.get_similar_limit();
   if (n == 0 || (limit != 0 && n >= limit)) return Status::OK();
-  doubles_list_.clear();
   messages.set_field(kBlocksTotal, n);
   if (!configuration.get_check_similarity()) return Status::OK();
 
@@ -229,11 +254,6 @@ Status SimilarBlocks::find_similar_blocks(ThemeBlocks& theme, const SourceFile& 
     messages.write_protocol("%lu similar blocks found", static_cast<unsigned long>(found));
     statistics.saved_as_similar += found;
     messages.set_signed_field(kSimilarFound, statistics.saved_as_similar);
-  }
-  for (uint32_t k = 0; k < doubles_list_.get_count(); ++k) {
-    Status status =
-        copy_block(index, doubles_list_.get_entry(k) & kBlockNumberMask, source, doubles);
-    if (!status.ok()) return status;
   }
   return Status::OK();
 }

@@ -24,6 +24,7 @@
 #define KARVEL_THEMES_SIMILAR_BLOCKS_H_
 
 #include <cstdint>
+#include <vector>
 
 #include "files/status.h"
 #include "themes/doubles_list.h"
@@ -58,6 +59,15 @@ class SimilarBlocks {
   Status find_similar_blocks(ThemeBlocks& theme, const SourceFile& source, OutputFile& doubles,
                              BlockIndex& index, ProgramConfiguration& configuration,
                              FileStatistics& statistics, Messages& messages);
+
+  // find_similar_blocks in two halves: the search, which leaves the doubles
+  // list of the theme, and the copy of that list to `doubles`.
+  Status search(ThemeBlocks& theme, const SourceFile& source, BlockIndex& index,
+                ProgramConfiguration& configuration, FileStatistics& statistics,
+                Messages& messages);
+  Status write_doubles(const SourceFile& source, BlockIndex& index, OutputFile& doubles) const;
+  // The blocks of the doubles list, in the order write_doubles copies them.
+  void list_doubled_blocks(std::vector<uint32_t>* blocks) const;
 
   void release();
 

@@ -45,8 +45,13 @@ ThemeWorkspace::ThemeWorkspace() : impl_(std::make_unique<Impl>()) {}
 ThemeWorkspace::~ThemeWorkspace() = default;
 
 Status ThemeWorkspace::create(const FileStatistics& statistics) {
+  return create(statistics.theme_max_blocks);
+}
+
+uint32_t ThemeWorkspace::capacity() const { return impl_->capacity; }
+
+Status ThemeWorkspace::create(uint32_t blocks) {
   release();
-  uint32_t blocks = statistics.theme_max_blocks;
   size_t entries = static_cast<size_t>(blocks) + 1;
   ThemeBlocks& theme = impl_->theme;
   if (!allocate(theme.start_lines, entries)) {
@@ -117,6 +122,16 @@ Status ThemeWorkspace::find_similar_blocks(const SourceFile& source, OutputFile&
                                            FileStatistics& statistics, Messages& messages) {
   return impl_->similar_blocks.find_similar_blocks(impl_->theme, source, doubles, index,
                                                    configuration, statistics, messages);
+}
+
+Status ThemeWorkspace::search_similar_blocks(const SourceFile& source, BlockIndex& index,
+                                             ProgramConfiguration& configuration,
+                                             FileStatistics& statistics, Messages& messages,
+                                             std::vector<uint32_t>* doubled) {
+  Status status = impl_->similar_blocks.search(impl_->theme, source, index, configuration,
+                                               statistics, messages);
+  impl_->similar_blocks.list_doubled_blocks(doubled);
+  return status;
 }
 
 const ThemeBlocks& ThemeWorkspace::theme() const { return impl_->theme; }

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "files/status.h"
 
@@ -35,6 +36,9 @@ class ThemeWorkspace {
   // Makes room for the largest theme (theme_max_blocks blocks). Allocation
   // failures give their "Not enough memory for ..." errors.
   Status create(const FileStatistics& statistics);
+  // The same for a theme of at most `blocks` blocks.
+  Status create(uint32_t blocks);
+  uint32_t capacity() const;
   void release();
 
   // Loads the blocks of theme `t` (their numbers and lengths, in source
@@ -54,6 +58,13 @@ class ThemeWorkspace {
   Status find_similar_blocks(const SourceFile& source, OutputFile& doubles, BlockIndex& index,
                              ProgramConfiguration& configuration, FileStatistics& statistics,
                              Messages& messages);
+
+  // find_similar_blocks without the copy, for a theme whose doubles are
+  // written later by another thread: the blocks of its doubles list, in the
+  // order they go to the doubles file, are put in *doubled.
+  Status search_similar_blocks(const SourceFile& source, BlockIndex& index,
+                               ProgramConfiguration& configuration, FileStatistics& statistics,
+                               Messages& messages, std::vector<uint32_t>* doubled);
 
   // The loaded theme: its blocks, their sorted order and alive flags.
   const ThemeBlocks& theme() const;
