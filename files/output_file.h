@@ -42,6 +42,11 @@ class OutputFile {
   // Returns false when this or an earlier step failed.
   bool sync();
 
+  // Writes out what is buffered and asks the system to start writing the
+  // file's pages to the disk without waiting for them, so that a later
+  // sync() waits less. Regular files only; a failure here is not an error.
+  void start_writeback();
+
   // Drops what is buffered and not yet written.
   void discard() { buffer_.clear(); }
 
@@ -60,6 +65,7 @@ class OutputFile {
   int fd_ = -1;
   int error_ = 0;
   uint64_t bytes_added_ = 0;
+  uint64_t unsent_ = 0;  // bytes written since the last start of writeback
   std::string name_;
   std::string buffer_;
 };
