@@ -26,6 +26,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "text/keyword_filter.h"
+
 namespace karvel {
 
 class KeywordTable;
@@ -58,6 +60,7 @@ struct KeywordAutomaton {
   uint32_t dense_rows = 0;               // nodes 0 .. dense_rows - 1 have a dense row
   std::vector<uint32_t> dense;           // the dense rows, one after the other
   std::vector<uint16_t> compact;         // 16-bit twin of dense, when small enough
+  KeywordFilter filter;                  // positions where a keyword may begin
 };
 
 // Builds the automaton of the keywords of `table`. The dense table gets at

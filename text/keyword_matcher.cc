@@ -11,6 +11,8 @@
 #include "text/keyword_matcher.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 #include <utility>
 
 #include "text/keyword_automaton.h"
@@ -58,13 +60,18 @@ struct KeywordMatcher::Impl {
   uint32_t judged_prefix = 0;                      // keywords 0 .. judged_prefix - 1 are judged
   const unsigned char* line = nullptr;             // the line being scanned
   size_t length = 0;                               // its length
+  std::vector<unsigned char> padded;               // the line, zeros after it, for the filter
+  std::vector<uint64_t> passed;                    // bit i: line[i] passes the filter
 
   void judge_empty_keywords();
   void judge_chain(uint32_t node, size_t end);
   void judge_node(uint32_t node, size_t end);
-  void scan_dense();
-  void scan_compact();
-  void scan_linked();
+  uint32_t walk_dense(uint32_t node, size_t from, size_t to);
+  uint32_t walk_compact(uint32_t node, size_t from, size_t to);
+  uint32_t walk_linked(uint32_t node, size_t from, size_t to);
+  uint32_t walk(uint32_t node, size_t from, size_t to);
+  size_t next_candidate(size_t from) const;
+  void scan();
   bool is_judged(uint32_t k) const {
     uint32_t node = automaton.keyword_node[k];
     return node == kNoNode ? lines > 0 : stamps[node] == generation;
@@ -107,37 +114,86 @@ void KeywordMatcher::Impl::judge_chain(uint32_t node, size_t end) {
 }
 
 // Every node has a dense row: one table look-up per byte.
-void KeywordMatcher::Impl::scan_dense() {
+uint32_t KeywordMatcher::Impl::walk_dense(uint32_t node, size_t from, size_t to) {
   const uint8_t* byte_class = automaton.byte_class;
   const uint32_t* table = automaton.dense.data();
   const uint32_t shift = automaton.row_shift;
-  uint32_t row = 0;
-  for (size_t i = 0; i < length; i++) {
+  uint32_t row = node << shift;
+  for (size_t i = from; i < to; i++) {
     uint32_t entry = table[row + byte_class[line[i]]];
     row = entry & ~kOutputFlag;
     if (entry & kOutputFlag) judge_chain(row >> shift, i);
   }
+  return row >> shift;
 }
 
 // The same with 16-bit entries.
-void KeywordMatcher::Impl::scan_compact() {
+uint32_t KeywordMatcher::Impl::walk_compact(uint32_t node, size_t from, size_t to) {
   const uint8_t* byte_class = automaton.byte_class;
   const uint16_t* table = automaton.compact.data();
   const uint32_t shift = automaton.row_shift;
-  uint32_t node = 0;
-  for (size_t i = 0; i < length; i++) {
+  for (size_t i = from; i < to; i++) {
     uint32_t entry = table[(node << shift) + byte_class[line[i]]];
     node = entry & ~uint32_t{kCompactOutputFlag};
     if (entry & kCompactOutputFlag) judge_chain(node, i);
   }
+  return node;
 }
 
 // The deeper nodes have no row: trie edges and failure links lead on.
-void KeywordMatcher::Impl::scan_linked() {
-  uint32_t node = 0;
-  for (size_t i = 0; i < length; i++) {
+uint32_t KeywordMatcher::Impl::walk_linked(uint32_t node, size_t from, size_t to) {
+  for (size_t i = from; i < to; i++) {
     node = next_node_by_rows(automaton, node, automaton.byte_class[line[i]]);
     if (automaton.output[node] != kNoNode) judge_chain(node, i);
+  }
+  return node;
+}
+
+uint32_t KeywordMatcher::Impl::walk(uint32_t node, size_t from, size_t to) {
+  if (!automaton.compact.empty()) return walk_compact(node, from, to);
+  if (automaton.dense_rows == automaton.node_count) return walk_dense(node, from, to);
+  return walk_linked(node, from, to);
+}
+
+// The first position at or after `from` that passes the filter, or `length`
+// when none does.
+size_t KeywordMatcher::Impl::next_candidate(size_t from) const {
+  size_t w = from / 64;
+  uint64_t bits = passed[w] & (~uint64_t{0} << (from % 64));
+  for (size_t words = (length + 63) / 64; bits == 0; bits = passed[w]) {
+    if (++w == words) return length;
+  }
+  return w * 64 + static_cast<size_t>(std::countr_zero(bits));
+}
+
+// A keyword begins only at a position that passes the filter. The
+// automaton's node after line[i - 1] spells the longest suffix of the line so
+// far that begins a keyword; when no position from the start of that suffix
+// up to the next passing one c passes, no keyword occurrence begins before c
+// and ends at i or later, and one that begins at c or later is found just
+// as well from the root at c: the walk leaps there. Past the last passing
+// position no keyword ends.
+void KeywordMatcher::Impl::scan() {
+  if (padded.size() < length + kFilterPadding) {
+    padded.resize(length + kFilterPadding);
+    passed.resize((length + 63) / 64);
+  }
+  memcpy(padded.data(), line, length);
+  memset(padded.data() + length, 0, kFilterPadding);
+  find_keyword_candidates(automaton.filter, padded.data(), length, passed.data());
+  uint32_t node = 0;
+  size_t i = 0;
+  while (i < length) {
+    size_t c = next_candidate(i - automaton.depth[node]);
+    if (c == length) return;
+    if (c > i) {
+      i = c;
+      node = 0;
+    }
+    // A few bytes at a time while a match may be under way.
+    size_t stop = std::min(length, i + kFilterBytes);
+    node = walk(node, i, stop);
+    i = stop;
   }
 }
 
@@ -192,13 +248,7 @@ void KeywordMatcher::add_line(const char* folded, size_t length) {
   m.length = length;
   if (m.lines == 0 && !m.automaton.empty_keywords.empty()) m.judge_empty_keywords();
   m.lines++;
-  if (!m.automaton.compact.empty()) {
-    m.scan_compact();
-  } else if (m.automaton.dense_rows == m.automaton.node_count) {
-    m.scan_dense();
-  } else {
-    m.scan_linked();
-  }
+  m.scan();
 }
 
 bool KeywordMatcher::decided() const {

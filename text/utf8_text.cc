@@ -177,7 +177,7 @@ bool utf8_delimiter_before(const unsigned char* line, size_t pos) {
   // continuation byte, at most four bytes back.
   size_t start = pos - 1;
   while (start > 0 && pos - start < 4 && is_continuation(line[start])) --start;
-  uint32_t c;
+  uint32_t c = 0;
   return utf8_character(line + start, line + pos, &c) == pos - start && is_utf8_delimiter(c);
 }
 

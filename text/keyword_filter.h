@@ -1,0 +1,57 @@
+// A filter on the first bytes of the folded keywords, in front of the keyword
+// automaton: for each position of a line it tells whether a keyword may begin
+// there, so that the automaton steps only through the stretches of the line
+// around such positions and skips the rest.
+//
+// Two tests, both of which every position where a keyword begins passes:
+// - a keyword of four bytes or more is known by a hash of its first four
+//   bytes, which sets one bit of a table small enough to stay in the
+//   processor's first-level cache; a shorter one by its first two bytes (all
+//   second bytes for a keyword of one), each pair a bit of a second table;
+// - with AVX2, first of all, the keywords are put into eight groups by their
+//   first byte, and each of a position's first three bytes is looked up by
+//   its two halves (4 bits each) in tables of the groups that have a keyword
+//   with such a half at that place: a position passes this test when one
+//   group has all six. It takes 32 positions at a time, and the hash then
+//   judges only the positions that passed it.
+
+#ifndef KARVEL_TEXT_KEYWORD_FILTER_H_
+#define KARVEL_TEXT_KEYWORD_FILTER_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace karvel {
+
+class KeywordTable;
+
+// Bytes of a long keyword that the hash looks at.
+inline constexpr size_t kFilterBytes = 4;
+// Bytes of a position that the groups look at.
+inline constexpr size_t kGroupBytes = 3;
+// Readable bytes that find_keyword_candidates needs past the end of a line.
+inline constexpr size_t kFilterPadding = 32 + kGroupBytes;
+
+struct KeywordFilter {
+  uint32_t shift = 32;                       // a hash is the top 32 - shift bits of a product
+  std::vector<uint64_t> long_bits;           // by hash of the first four bytes
+  std::vector<uint64_t> pair_bits;           // by the first two bytes; empty without short keywords
+  uint8_t low_groups[kGroupBytes][16] = {};  // per place and low half: bits of the groups
+  uint8_t high_groups[kGroupBytes][16] = {};  // per place and high half: bits of the groups
+  bool vectors = false;                       // the groups are used (the processor has AVX2)
+};
+
+// Builds the filter of the non-empty keywords of `table`; `vectors` false
+// leaves the groups out even where the processor could use them.
+void build_keyword_filter(const KeywordTable& table, KeywordFilter* filter, bool vectors = true);
+
+// Sets bit i % 64 of passed[i / 64] for each position i < length of `line`
+// that passes, and clears the others: (length + 63) / 64 words. The
+// kFilterPadding bytes past the end of the line must be readable and zero.
+void find_keyword_candidates(const KeywordFilter& filter, const unsigned char* line, size_t length,
+                             uint64_t* passed);
+
+}  // namespace karvel
+
+#endif  // KARVEL_TEXT_KEYWORD_FILTER_H_
