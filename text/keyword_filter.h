@@ -9,11 +9,11 @@
 //   processor's first-level cache; a shorter one by its first two bytes (all
 //   second bytes for a keyword of one), each pair a bit of a second table;
 // - with AVX2, first of all, the keywords are put into eight groups by their
-//   first byte, and each of a position's first three bytes is looked up by
-//   its two halves (4 bits each) in tables of the groups that have a keyword
-//   with such a half at that place: a position passes this test when one
-//   group has all six. It takes 32 positions at a time, and the hash then
-//   judges only the positions that passed it.
+//   first byte (and their second, with fewer first bytes than groups), and each of a position's
+//   first four bytes is looked up by its two halves (4 bits each) in tables of the groups that have
+//   a keyword with such a half at that place: a position passes this test when one group has all
+//   eight. It takes 32 positions at a time, and the hash then judges only the positions that passed
+//   it.
 
 #ifndef KARVEL_TEXT_KEYWORD_FILTER_H_
 #define KARVEL_TEXT_KEYWORD_FILTER_H_
@@ -26,16 +26,14 @@ namespace karvel {
 
 class KeywordTable;
 
-// Bytes of a long keyword that the hash looks at.
-inline constexpr size_t kFilterBytes = 4;
 // Bytes of a position that the groups look at.
-inline constexpr size_t kGroupBytes = 3;
+inline constexpr size_t kGroupBytes = 4;
 // Readable bytes that find_keyword_candidates needs past the end of a line.
-inline constexpr size_t kFilterPadding = 32 + kGroupBytes;
+inline constexpr size_t kFilterPadding = 32 + 8;
 
 struct KeywordFilter {
   uint32_t shift = 32;                       // a hash is the top 32 - shift bits of a product
-  std::vector<uint64_t> long_bits;           // by hash of the first four bytes
+  std::vector<uint64_t> long_bits;           // by hash of the first four (or eight) bytes
   std::vector<uint64_t> pair_bits;           // by the first two bytes; empty without short keywords
   uint8_t low_groups[kGroupBytes][16] = {};  // per place and low half: bits of the groups
   uint8_t high_groups[kGroupBytes][16] = {};  // per place and high half: bits of the groups

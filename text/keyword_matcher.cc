@@ -24,6 +24,7 @@ namespace karvel {
 namespace {
 
 constexpr uint32_t kNoKeyword = 0xFFFFFFFF;
+constexpr size_t kStretch = 4;  // bytes walked between looks at the filter
 
 // True when an occurrence with these surroundings passes the search type.
 bool passes(uint32_t search_type, bool starts_word, bool ends_word) {
@@ -191,7 +192,7 @@ void KeywordMatcher::Impl::scan() {
       node = 0;
     }
     // A few bytes at a time while a match may be under way.
-    size_t stop = std::min(length, i + kFilterBytes);
+    size_t stop = std::min(length, i + kStretch);
     node = walk(node, i, stop);
     i = stop;
   }
