@@ -5,6 +5,12 @@
 
 #include "text/fold.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include <cstring>
+
 namespace karvel {
 
 // clang-format off
@@ -40,9 +46,34 @@ void build_fold_table() {
   }
 }
 
+#if defined(__SSE2__)
+namespace {
+
+// 0xFF in the bytes of v from `low` to `high`.
+__m128i in_range(__m128i v, char low, char high) {
+  __m128i above = _mm_subs_epu8(_mm_sub_epi8(v, _mm_set1_epi8(low)), _mm_set1_epi8(high - low));
+  return _mm_cmpeq_epi8(above, _mm_setzero_si128());
+}
+
+}  // namespace
+#endif
+
+// Sixteen bytes at a time by the rule itself, where the processor has SSE2;
+// the rest through the table.
 void fold_line(char* line) {
   unsigned char* p = reinterpret_cast<unsigned char*>(line);
-  for (; *p != '\0' && *p != '\n'; p++) *p = fold_table[*p];
+  const unsigned char* end = p + strcspn(line, "\n");
+#if defined(__SSE2__)
+  for (; end - p >= 16; p += 16) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    __m128i by_32 = _mm_or_si128(in_range(v, 'A', 'Z'), in_range(v, '\x80', '\x8f'));
+    __m128i by_80 = in_range(v, '\x90', '\x9f');
+    __m128i add = _mm_or_si128(_mm_and_si128(by_32, _mm_set1_epi8(32)),
+                               _mm_and_si128(by_80, _mm_set1_epi8(80)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm_add_epi8(v, add));
+  }
+#endif
+  for (; p < end; p++) *p = fold_table[*p];
 }
 
 }  // namespace karvel

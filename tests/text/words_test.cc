@@ -23,6 +23,8 @@ TEST(FoldLine, FoldsAsciiAndBothCyrillicRangesOnly) {
             "\xa0"
             "bc\n");
   EXPECT_EQ(folded("\x8f\x90\x9f"), "\xaf\xe0\xef");
+  // Each byte alone, and all of them in one long line.
+  std::string all, all_folded;
   for (int v = 1; v < 256; v++) {
     if (v == '\n') continue;
     int expected = v;
@@ -30,11 +32,15 @@ TEST(FoldLine, FoldsAsciiAndBothCyrillicRangesOnly) {
     if (v >= 144 && v <= 159) expected = v + 80;
     std::string line(1, static_cast<char>(v));
     EXPECT_EQ(static_cast<unsigned char>(folded(line)[0]), expected) << "byte " << v;
+    all += line;
+    all_folded += static_cast<char>(expected);
   }
+  EXPECT_EQ(folded(all), all_folded);
 }
 
 TEST(FoldLine, StopsAtLineFeedOrNul) {
   EXPECT_EQ(folded("AB\nCD"), "ab\nCD");
+  EXPECT_EQ(folded("ABCDEFGHIJKLMNOPQRSTU\nCD"), "abcdefghijklmnopqrstu\nCD");
   EXPECT_EQ(folded("\nAB"), "\nAB");
   std::string with_nul("AB\0CD", 5);
   fold_line(with_nul.data());
