@@ -18,6 +18,9 @@
 // An automaton of fewer than 32768 nodes, all with rows, also gets the same
 // table with 16-bit entries (node number, kCompactOutputFlag): half the size,
 // so more of it stays in the processor's caches.
+//
+// The filter of keyword_filter.h, built with the automaton, tells the matcher
+// where in a line a keyword may begin.
 
 #ifndef KARVEL_TEXT_KEYWORD_AUTOMATON_H_
 #define KARVEL_TEXT_KEYWORD_AUTOMATON_H_

@@ -188,6 +188,8 @@ void build_keyword_filter(const KeywordTable& table, KeywordFilter* f, bool vect
   f->shift = 32 - table_bits;
   f->long_bits.assign((size_t{1} << table_bits) / 64, 0);
   f->pair_bits.clear();
+  memset(f->low_groups, 0, sizeof f->low_groups);
+  memset(f->high_groups, 0, sizeof f->high_groups);
   f->vectors = false;
 #if defined(__x86_64__)
   f->vectors = vectors && __builtin_cpu_supports("avx2");

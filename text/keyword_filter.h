@@ -5,15 +5,17 @@
 //
 // Two tests, both of which every position where a keyword begins passes:
 // - a keyword of four bytes or more is known by a hash of its first four
-//   bytes, which sets one bit of a table small enough to stay in the
+//   bytes (of its first eight, when it has eight and the groups below are
+//   used), which sets one bit of a table small enough to stay in the
 //   processor's first-level cache; a shorter one by its first two bytes (all
 //   second bytes for a keyword of one), each pair a bit of a second table;
 // - with AVX2, first of all, the keywords are put into eight groups by their
-//   first byte (and their second, with fewer first bytes than groups), and each of a position's
-//   first four bytes is looked up by its two halves (4 bits each) in tables of the groups that have
-//   a keyword with such a half at that place: a position passes this test when one group has all
-//   eight. It takes 32 positions at a time, and the hash then judges only the positions that passed
-//   it.
+//   first byte (and their second, with fewer first bytes than groups), and
+//   each of a position's first four bytes is looked up by its two halves (4
+//   bits each) in tables of the groups that have a keyword with such a half
+//   at that place: a position passes when one group has all eight. This
+//   takes 32 positions at a time, and the hash then judges only the
+//   positions that passed it.
 
 #ifndef KARVEL_TEXT_KEYWORD_FILTER_H_
 #define KARVEL_TEXT_KEYWORD_FILTER_H_

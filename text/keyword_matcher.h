@@ -2,10 +2,11 @@
 //
 // An Aho-Corasick automaton over the folded keywords finds, line by line, the
 // first occurrence of every keyword in the first line of the block that holds
-// it; the match rule of the keyword is applied to that occurrence only. The
-// block's theme is that of the first keyword in table order whose occurrence
-// passed. The result is always the one of trying keyword_in_block for every
-// keyword of the table in order.
+// it, walking only the stretches of a line where a filter on the keywords'
+// first bytes lets a keyword begin; the match rule of the keyword is applied
+// to that occurrence only. The block's theme is that of the first keyword in
+// table order whose occurrence passed. The result is always the one of trying
+// keyword_in_block for every keyword of the table in order.
 
 #ifndef KARVEL_TEXT_KEYWORD_MATCHER_H_
 #define KARVEL_TEXT_KEYWORD_MATCHER_H_
