@@ -89,6 +89,7 @@ int RunContext::perform_run(Run& run, int debug, int check_similarity, int sort,
                                encoding_choice_ == EncodingChoice::kAuto ? &source_check : nullptr);
   if (!status.ok()) return report_error(run, status);
   source.size = statistics_.file_bytes;
+  source.map.map(source.fd, source.size);
 
   configuration_ = std::make_unique<ProgramConfiguration>();
   ProgramConfiguration* configuration = configuration_.get();
@@ -180,7 +181,8 @@ Status RunContext::set_up_run(Run& run, ProgramConfiguration& configuration,
     KeywordMatcher matcher(*run.keywords);
     const SourceFile& source = run.files.source();
     status = find_offsets(source.fd, source.name, matcher, statistics_.file_blocks,
-                          statistics_.max_block_lines, *run.block_index, messages_, run_threads());
+                          statistics_.max_block_lines, *run.block_index, messages_, run_threads(),
+                          &source.map);
     if (!status.ok()) return status;
   }
   run.buckets = std::make_unique<ThemeBuckets>();

@@ -271,6 +271,7 @@ void RunFiles::release() {
 }
 
 Status RunFiles::close_inputs_and_outputs() {
+  source_.map.unmap();
   if (source_.fd >= 0) close(source_.fd);
   source_.fd = -1;
   Status first;

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "files/source_map.h"
+
 namespace karvel {
 
 namespace {
@@ -52,8 +54,12 @@ size_t LineRead::text_length() const {
   return static_cast<size_t>(static_cast<const char*>(nul) - bytes);
 }
 
-LineReader::LineReader(int fd, uint64_t start, uint64_t end)
-    : fd_(fd), end_(end), buffer_(static_cast<char*>(malloc(kBufferSize))), capacity_(kBufferSize) {
+LineReader::LineReader(int fd, uint64_t start, uint64_t end, const SourceMap* map)
+    : fd_(fd),
+      end_(end),
+      map_(map),
+      buffer_(static_cast<char*>(malloc(kBufferSize))),
+      capacity_(kBufferSize) {
   buffer_offset_ = start;
   if (buffer_ == nullptr) {
     error_ = ENOMEM;
@@ -90,7 +96,8 @@ bool LineReader::fill() {
     }
     size_t want = capacity_ - limit_;
     if (end_ - offset < want) want = static_cast<size_t>(end_ - offset);
-    ssize_t got = pread(fd_, buffer_ + limit_, want, static_cast<off_t>(offset));
+    ssize_t got = map_ != nullptr ? map_->read(fd_, buffer_ + limit_, want, offset)
+                                  : pread(fd_, buffer_ + limit_, want, static_cast<off_t>(offset));
     if (got < 0) {
       if (errno == EINTR) continue;
       error_ = errno;

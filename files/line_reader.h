@@ -59,13 +59,17 @@ struct LineRead {
 // available > 0.
 LineRead cut_line_read(const char* p, size_t available);
 
+class SourceMap;
+
 // Reads a file sequentially in line reads, through large buffers.
 //
 // The bytes of a LineRead stay valid until the next call of next() or seek().
 class LineReader {
  public:
-  // Reads the file open as `fd` from `start` up to `end` (or its end of file).
-  explicit LineReader(int fd, uint64_t start = 0, uint64_t end = UINT64_MAX);
+  // Reads the file open as `fd` from `start` up to `end` (or its end of file);
+  // through `map` when it is given (the file's mapping, mapped or not).
+  explicit LineReader(int fd, uint64_t start = 0, uint64_t end = UINT64_MAX,
+                      const SourceMap* map = nullptr);
   ~LineReader();
   LineReader(const LineReader&) = delete;
   LineReader& operator=(const LineReader&) = delete;
@@ -88,6 +92,7 @@ class LineReader {
 
   int fd_;
   uint64_t end_;
+  const SourceMap* map_;
   char* buffer_;
   size_t capacity_;
   uint64_t buffer_offset_ = 0;  // file offset of buffer_[0]

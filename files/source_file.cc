@@ -2,7 +2,7 @@
 
 #include "files/source_file.h"
 
-#include <unistd.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstring>
@@ -13,7 +13,7 @@ Status SourceFile::read_range(uint64_t offset, uint64_t length, std::string* out
   out->resize(length);
   uint64_t done = 0;
   while (done < length) {
-    ssize_t got = pread(fd, out->data() + done, length - done, static_cast<off_t>(offset + done));
+    ssize_t got = map.read(fd, out->data() + done, length - done, offset + done);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) {
       return Status::Error(
@@ -25,6 +25,14 @@ Status SourceFile::read_range(uint64_t offset, uint64_t length, std::string* out
     done += static_cast<uint64_t>(got);
   }
   return Status::OK();
+}
+
+Status SourceFile::check_mapped_size() const {
+  struct stat st;
+  if (map.data() == nullptr || (fstat(fd, &st) == 0 && static_cast<uint64_t>(st.st_size) >= size)) {
+    return Status::OK();
+  }
+  return Status::Error(format_text("Source file %s changed during the run", name.c_str()));
 }
 
 }  // namespace karvel

@@ -23,6 +23,7 @@ namespace karvel {
 
 class KeywordMatcher;
 class Messages;
+class SourceMap;
 struct FileStatistics;
 
 inline constexpr uint32_t kWrittenFlag = 0x80000000u;
@@ -95,10 +96,11 @@ class ThemeBuckets {
 // and "Find Offsets done". A block longer than `max_block_lines` (the source
 // changed) fails with "CB_get_from_file: Too long block". With `threads` above
 // 1 the source is cut into as many ranges at block starts, read at once; the
-// index, the messages and any failure are those of one thread.
+// index, the messages and any failure are those of one thread. `map`, when
+// given, is the source's mapping (files/source_map.h), read instead of `fd`.
 Status find_offsets(int fd, const std::string& file_name, KeywordMatcher& matcher,
                     uint32_t block_count, uint32_t max_block_lines, BlockIndex& index,
-                    Messages& messages, unsigned threads = 1);
+                    Messages& messages, unsigned threads = 1, const SourceMap* map = nullptr);
 
 // Fills no_themes_in_source, theme_max_blocks, theme_max_lines,
 // theme_max_bytes and max_block_bytes (the lowest theme number wins among

@@ -52,10 +52,10 @@ struct RangePass {
 // `limit` blocks are found, or until `abandon` is set; gives each block to
 // `found`. Fails on a read error or a block longer than `max_block_lines`.
 template <typename Found>
-Status read_range(int fd, const std::string& file_name, KeywordMatcher& matcher, uint32_t limit,
-                  uint32_t max_block_lines, const std::atomic<bool>& abandon, RangePass& range,
-                  Found found) {
-  LineReader reader(fd, range.start, range.end);
+Status read_range(int fd, const SourceMap* map, const std::string& file_name,
+                  KeywordMatcher& matcher, uint32_t limit, uint32_t max_block_lines,
+                  const std::atomic<bool>& abandon, RangePass& range, Found found) {
+  LineReader reader(fd, range.start, range.end, map);
   const TextEncoding encoding = matcher.text_encoding();
   BlockHasher hasher;
   BlockEnds ends;
@@ -94,12 +94,12 @@ Status read_range(int fd, const std::string& file_name, KeywordMatcher& matcher,
 }
 
 // Reads a range other than the first into its list.
-void read_later_range(int fd, const std::string& file_name, uint32_t limit,
+void read_later_range(int fd, const SourceMap* map, const std::string& file_name, uint32_t limit,
                       uint32_t max_block_lines, const std::atomic<bool>& abandon,
                       RangePass& range) {
   try {
-    range.status = read_range(fd, file_name, *range.matcher, limit, max_block_lines, abandon, range,
-                              [&range](const FoundBlock& b) { range.blocks.push_back(b); });
+    range.status = read_range(fd, map, file_name, *range.matcher, limit, max_block_lines, abandon,
+                              range, [&range](const FoundBlock& b) { range.blocks.push_back(b); });
   } catch (const std::bad_alloc&) {
     range.status = Status::Error("Not enough memory for the run");
   }
@@ -140,7 +140,7 @@ class RangeThreads {
 
 Status find_offsets(int fd, const std::string& file_name, KeywordMatcher& matcher,
                     uint32_t block_count, uint32_t max_block_lines, BlockIndex& index,
-                    Messages& messages, unsigned threads) {
+                    Messages& messages, unsigned threads, const SourceMap* map) {
   messages.show_message("Find Offsets: %lu blocks", ul(block_count));
   std::vector<uint64_t> starts = find_range_starts(fd, threads);
   std::vector<RangePass> ranges(starts.size());
@@ -157,7 +157,7 @@ Status find_offsets(int fd, const std::string& file_name, KeywordMatcher& matche
   while (started < ranges.size()) {
     RangePass* range = &ranges[started];
     auto work = [=, &file_name, &abandon] {
-      read_later_range(fd, file_name, block_count, max_block_lines, abandon, *range);
+      read_later_range(fd, map, file_name, block_count, max_block_lines, abandon, *range);
     };
     if (!workers.start(work)) break;
     ++started;
@@ -170,8 +170,8 @@ Status find_offsets(int fd, const std::string& file_name, KeywordMatcher& matche
     if (++g % 10000 == 0) messages.show_message("%-lu blocks", ul(g));
     if (g % 1024 == 0 && messages.stop_requested()) stopping.store(true);
   };
-  Status status =
-      read_range(fd, file_name, matcher, block_count, max_block_lines, stopping, ranges[0], take);
+  Status status = read_range(fd, map, file_name, matcher, block_count, max_block_lines, stopping,
+                             ranges[0], take);
   if (!status.ok()) return status;
   if (stopping.load()) return Status::Stopped();
   uint64_t end_offset = ranges[0].stop;
@@ -180,7 +180,7 @@ Status find_offsets(int fd, const std::string& file_name, KeywordMatcher& matche
     if (k < started) {
       workers.join(k - 1);
     } else {
-      read_later_range(fd, file_name, block_count, max_block_lines, never, range);
+      read_later_range(fd, map, file_name, block_count, max_block_lines, never, range);
     }
     size_t taken = 0;
     for (; taken < range.blocks.size() && g < block_count; ++taken) take(range.blocks[taken]);

@@ -24,7 +24,8 @@ Status BlockReads::open(const SourceFile& source, const BlockIndex& index, uint3
   uint64_t size = index.get_length_in_bytes(b);
   if (size > kWholeBlockLimit) {
     bytes_.clear();
-    stream_ = std::make_unique<LineReader>(source.fd, index.offset(b), index.offset(b + 1));
+    stream_ =
+        std::make_unique<LineReader>(source.fd, index.offset(b), index.offset(b + 1), &source.map);
     return Status::OK();
   }
   status_ = source.read_range(index.offset(b), size, &bytes_);

@@ -38,8 +38,8 @@ Status source_changed(const SourceFile& source) {
 // line read at a time.
 Status stream_blocks_equal(const SourceFile& source, const BlockIndex& index, uint32_t a,
                            uint32_t b, int* equal) {
-  LineReader reader_a(source.fd, index.offset(a), index.offset(a + 1));
-  LineReader reader_b(source.fd, index.offset(b), index.offset(b + 1));
+  LineReader reader_a(source.fd, index.offset(a), index.offset(a + 1), &source.map);
+  LineReader reader_b(source.fd, index.offset(b), index.offset(b + 1), &source.map);
   uint32_t reads = 0;
   *equal = 1;
   for (;;) {
@@ -64,6 +64,20 @@ Status stream_blocks_equal(const SourceFile& source, const BlockIndex& index, ui
   // Both blocks have the length that the index recorded, or the file changed.
   if (*equal && reads != index.lines(a)) return source_changed(source);
   return Status::OK();
+}
+
+// blocks_equal of two blocks seen in the source's mapping.
+struct MappedBlocks {
+  const char* a;
+  size_t a_size;
+  const char* b;
+  size_t b_size;
+  int equal;
+};
+
+void compare_mapped(void* context) {
+  MappedBlocks* blocks = static_cast<MappedBlocks*>(context);
+  blocks->equal = blocks_equal(blocks->a, blocks->a_size, blocks->b, blocks->b_size);
 }
 
 }  // namespace
@@ -112,6 +126,19 @@ Status EqualBlocks::read_block(const SourceFile& source, const BlockIndex& index
 
 Status EqualBlocks::compare_blocks(const SourceFile& source, const BlockIndex& index, uint32_t a,
                                    uint32_t b, int* equal) {
+  // Blocks in the mapping are compared where they lie.
+  const SourceMap& map = source.map;
+  if (map.data() != nullptr && index.offset(a + 1) <= map.size() &&
+      index.offset(b + 1) <= map.size()) {
+    MappedBlocks blocks{
+        map.data() + index.offset(a), static_cast<size_t>(index.get_length_in_bytes(a)),
+        map.data() + index.offset(b), static_cast<size_t>(index.get_length_in_bytes(b)), 0};
+    if (guarded_access(map.data(), map.size(), compare_mapped, &blocks)) {
+      *equal = blocks.equal;
+      return Status::OK();
+    }
+    // The mapped pages are gone: the reads below find how the file changed.
+  }
   if (index.get_length_in_bytes(a) > kWholeBlockLimit ||
       index.get_length_in_bytes(b) > kWholeBlockLimit) {
     return stream_blocks_equal(source, index, a, b, equal);

@@ -111,8 +111,8 @@ Status Save_Rest_Of_File(const SourceFile& source, OutputFile& rest, FileStatist
   // The lines after the last empty line form no block; they go to the rest
   // file as they stand so that no part of the source is lost.
   uint64_t tail = index.offset(n);
-  if (tail >= source.size) return Status::OK();
-  LineReader reader(source.fd, tail, source.size);
+  if (tail >= source.size) return source.check_mapped_size();
+  LineReader reader(source.fd, tail, source.size, &source.map);
   uint64_t lines = 0;
   LineRead read;
   while (reader.next(&read)) {
@@ -126,6 +126,8 @@ Status Save_Rest_Of_File(const SourceFile& source, OutputFile& rest, FileStatist
   if (reader.position() != source.size) {
     return Status::Error(format_text("Source file %s changed during the run", source.name.c_str()));
   }
+  status = source.check_mapped_size();
+  if (!status.ok()) return status;
   messages.show_and_protocol("%lu lines after the last block saved in the rest file", ul(lines));
   return Status::OK();
 }
