@@ -96,7 +96,7 @@ bool LineReader::fill() {
     }
     size_t want = capacity_ - limit_;
     if (end_ - offset < want) want = static_cast<size_t>(end_ - offset);
-    ssize_t got = map_ != nullptr ? map_->read(fd_, buffer_ + limit_, want, offset)
+    ssize_t got = map_ != nullptr ? map_->read_within_file(fd_, buffer_ + limit_, want, offset)
                                   : pread(fd_, buffer_ + limit_, want, static_cast<off_t>(offset));
     if (got < 0) {
       if (errno == EINTR) continue;

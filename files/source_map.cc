@@ -109,4 +109,14 @@ ssize_t SourceMap::read(int fd, char* out, size_t length, uint64_t offset) const
   return pread(fd, out, length, static_cast<off_t>(offset));
 }
 
+ssize_t SourceMap::read_within_file(int fd, char* out, size_t length, uint64_t offset) const {
+  ssize_t got = read(fd, out, length, offset);
+  struct stat st;
+  if (data_ == nullptr || got <= 0 || fstat(fd, &st) != 0) return got;
+  uint64_t file_end = static_cast<uint64_t>(st.st_size);
+  if (offset >= file_end) return 0;
+  return file_end - offset < static_cast<uint64_t>(got) ? static_cast<ssize_t>(file_end - offset)
+                                                        : got;
+}
+
 }  // namespace karvel

@@ -39,7 +39,14 @@ class SourceMap {
 
   // Reads like pread(2) on `fd`, the file this maps: from the mapping where
   // it holds the bytes, else (or when the mapped pages are gone) with pread.
+  // Where a shrinking file cut its last mapped page, the bytes cut off read
+  // as zeros: the caller learns of it from the file's size at the end.
   ssize_t read(int fd, char* out, size_t length, uint64_t offset) const;
+
+  // read(), and then the bytes past the file's present end are not counted,
+  // as pread would not have read them. For the large reads of a pass through
+  // the file, whose line reads must be those of the file as it is.
+  ssize_t read_within_file(int fd, char* out, size_t length, uint64_t offset) const;
 
  private:
   const char* data_ = nullptr;

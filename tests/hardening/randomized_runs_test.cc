@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "conservation.h"
+#include "files/source_map.h"
 #include "hardening_support.h"
 #include "random_corpus.h"
 #include "test_support.h"
@@ -87,8 +88,8 @@ std::string run_and_check(const TempDir& dir, const std::string& source,
   return problems;
 }
 
-// The same run with 2, 3 and 8 threads must write and show what it does
-// with one.
+// The same run with 2, 3 and 8 threads, and with the source read without
+// its mapping, must write and show what it does with one.
 std::string compare_thread_counts(const TempDir& dir, const std::string& source,
                                   const std::string& keywords, Switches switches) {
   RunOutputs one, more;
@@ -98,6 +99,10 @@ std::string compare_thread_counts(const TempDir& dir, const std::string& source,
     problems += run_and_check(dir, source, keywords, switches, &more);
     if (!(more == one)) problems += std::to_string(threads) + " threads gave other outputs\n";
   }
+  allow_source_mapping(false);
+  problems += run_and_check(dir, source, keywords, switches, &more);
+  allow_source_mapping(true);
+  if (!(more == one)) problems += "ordinary reads gave other outputs\n";
   return problems;
 }
 
