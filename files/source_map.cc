@@ -83,7 +83,8 @@ void SourceMap::map(int fd, uint64_t size) {
   unmap();
   static const bool guarded = install_handler();
   struct stat st;
-  if (!guarded || !mapping_allowed || size == 0 || size > SIZE_MAX || fstat(fd, &st) != 0 ||
+  // A quarter of the address space at most: a 32-bit run needs the rest.
+  if (!guarded || !mapping_allowed || size == 0 || size > SIZE_MAX / 4 || fstat(fd, &st) != 0 ||
       !S_ISREG(st.st_mode) || static_cast<uint64_t>(st.st_size) < size) {
     return;
   }

@@ -9,8 +9,8 @@
 // had before the first mapping.
 //
 // A file that can't be mapped (not a regular file, shorter than measured,
-// empty, too big for the address space, or mmap refused) is read with
-// ordinary reads; the bytes are the same either way.
+// empty, more than a quarter of the address space, or mmap refused) is read
+// with ordinary reads; the bytes are the same either way.
 
 #ifndef KARVEL_FILES_SOURCE_MAP_H_
 #define KARVEL_FILES_SOURCE_MAP_H_
