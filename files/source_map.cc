@@ -44,8 +44,7 @@ bool install_handler() {
   struct sigaction action;
   memset(&action, 0, sizeof action);
   action.sa_sigaction = on_bus_error;
-  // SIGBUS stays unblocked after the jump out of the handler.
-  action.sa_flags = SA_SIGINFO | SA_NODEFER;
+  action.sa_flags = SA_SIGINFO;
   sigemptyset(&action.sa_mask);
   return sigaction(SIGBUS, &action, &previous_action) == 0;
 }
@@ -68,7 +67,12 @@ bool guarded_access(const char* begin, size_t length, void (*work)(void*), void*
   guard.begin = begin;
   guard.end = begin + length;
   if (sigsetjmp(guard.recovery, 0) != 0) {
+    // The jump out of the handler left SIGBUS blocked.
     active_guard = nullptr;
+    sigset_t blocked;
+    sigemptyset(&blocked);
+    sigaddset(&blocked, SIGBUS);
+    pthread_sigmask(SIG_UNBLOCK, &blocked, nullptr);
     return false;
   }
   active_guard = &guard;
