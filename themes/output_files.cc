@@ -18,13 +18,29 @@ namespace {
 
 unsigned long ul(uint64_t v) { return static_cast<unsigned long>(v); }
 
+// Bytes of the source held at once by a copy, whatever the size of a block.
+constexpr uint64_t kCopyPiece = 1 << 20;
+
+// Copies the source's bytes [offset, offset + length) to `out` in pieces
+// held in *bytes.
+Status copy_range(const SourceFile& source, uint64_t offset, uint64_t length, OutputFile& out,
+                  std::string* bytes) {
+  for (uint64_t done = 0; done < length; done += bytes->size()) {
+    uint64_t piece = length - done < kCopyPiece ? length - done : kCopyPiece;
+    Status status = source.read_range(offset + done, piece, bytes);
+    if (!status.ok()) return status;
+    out.write(*bytes);
+  }
+  return Status::OK();
+}
+
 // Gathers blocks that lie next to each other in the source into one read.
 class BlockCopier {
  public:
   BlockCopier(const SourceFile& source, OutputFile& out) : source_(source), out_(out) {}
 
   Status add(uint64_t offset, uint64_t length) {
-    if (offset != end_ || end_ - start_ >= kMaxPending) {
+    if (offset != end_ || end_ - start_ >= kCopyPiece) {
       Status status = flush();
       if (!status.ok()) return status;
       start_ = end_ = offset;
@@ -34,17 +50,12 @@ class BlockCopier {
   }
 
   Status flush() {
-    if (end_ > start_) {
-      Status status = source_.read_range(start_, end_ - start_, &bytes_);
-      if (!status.ok()) return status;
-      out_.write(bytes_);
-    }
+    Status status = copy_range(source_, start_, end_ - start_, out_, &bytes_);
     start_ = end_ = 0;
-    return Status::OK();
+    return status;
   }
 
  private:
-  static constexpr uint64_t kMaxPending = 1 << 20;
   const SourceFile& source_;
   OutputFile& out_;
   uint64_t start_ = 0;  // pending range of the source
@@ -62,9 +73,8 @@ Status stopped(BlockCopier& copier) {
 
 Status copy_block(BlockIndex& index, uint32_t b, const SourceFile& source, OutputFile& out) {
   std::string bytes;
-  Status status = source.read_range(index.offset(b), index.get_length_in_bytes(b), &bytes);
+  Status status = copy_range(source, index.offset(b), index.get_length_in_bytes(b), out, &bytes);
   if (!status.ok()) return status;
-  out.write(bytes);
   index.mark_written(b);
   return Status::OK();
 }
