@@ -75,8 +75,12 @@ bool guarded_access(const char* begin, size_t length, void (*work)(void*), void*
     pthread_sigmask(SIG_UNBLOCK, &blocked, nullptr);
     return false;
   }
+  // The fences keep the access between the two stores, as the handler sees
+  // them.
   active_guard = &guard;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
   work(context);
+  std::atomic_signal_fence(std::memory_order_seq_cst);
   active_guard = nullptr;
   return true;
 }
