@@ -18,6 +18,7 @@
 #include "files/line_reader.h"
 #include "messages/messages.h"
 #include "text/utf8_check.h"
+#include "text/utf8_vectors.h"
 
 namespace karvel {
 
@@ -32,6 +33,11 @@ constexpr uint32_t kMaxBlocks = 0x7FFFFFFF;
 // Progress of the statistics pass: a line every 80000 line reads.
 constexpr uint64_t kProgressLines = 80000;
 
+// Bytes of the file kept in memory before the buffer, and NULs after its end,
+// for the in-place UTF-8 check.
+constexpr size_t kBytesBefore = 64;
+constexpr size_t kNulsAfter = 32;
+
 }  // namespace
 
 namespace {
@@ -41,19 +47,26 @@ namespace {
 // read, exactly as the block reader cuts it. Blocks end by the rule of
 // BlockEnds: in text without NUL that is a line of nothing but its line feed
 // (or CR LF), and only where it begins a line of the file.
+//
+// With `utf8` (in-place form) the bytes are checked too, in the walk that
+// finds the line feeds where there is one, until the first fault. The buffer
+// has the file's kBytesBefore bytes before it, and kNulsAfter NULs after
+// the file's end.
 class StatisticsCounter {
  public:
-  StatisticsCounter(FileStatistics& statistics, Messages& messages)
-      : s_(statistics), messages_(messages) {}
+  StatisticsCounter(FileStatistics& statistics, Messages& messages, Utf8Check* utf8)
+      : s_(statistics), messages_(messages), utf8_(utf8) {}
 
   // Counts what it can of buffer[0, n): everything when `at_eof`, otherwise up
   // to a point from which the rest is counted once more bytes follow. Returns
-  // the number of bytes counted.
+  // the number of bytes counted, which the caller then drops from the buffer.
   // Returns false when the source has more blocks than block numbers allow.
   bool count(const char* buffer, size_t n, bool at_eof, size_t* counted);
 
  private:
   size_t count_lines(const char* p, size_t pos, size_t n, bool* ok);
+  // Checks p[utf8_from_, end) for UTF-8 where it was not checked yet.
+  void check_utf8(const char* p, size_t end);
 
  public:
   // Shows "%lu lines" for every multiple of 80000 up to `lines`.
@@ -82,6 +95,8 @@ class StatisticsCounter {
   FileStatistics& s_;
   Messages& messages_;
   BlockEnds ends_;                       // whether the next read begins a line
+  Utf8Check* utf8_;                      // null when not checking (any more)
+  size_t utf8_from_ = 0;                 // buffer offset of the first unchecked byte
   uint64_t running_ = 0;                 // line reads of the block being counted
   uint64_t next_mark_ = kProgressLines;  // next multiple of 80000 line reads
 };
@@ -177,6 +192,31 @@ __attribute__((target("avx2"))) size_t count_line_feeds_avx2(const char* p, size
     take_line_feeds(line_feeds_avx2(p + i), p, i, t, line_start, counter);
   return i;
 }
+
+// The same, checking the bytes for UTF-8 as they are loaded (p[i - 32, i) are
+// the file's bytes before them).
+__attribute__((target("avx2"))) size_t count_line_feeds_utf8(const char* p, size_t i, size_t n,
+                                                             LineTally& t, size_t* line_start,
+                                                             StatisticsCounter* counter,
+                                                             Utf8Check* utf8) {
+  if (i + 64 > n) return i;
+  const __m256i lf = _mm256_set1_epi8('\n');
+  __m256i previous = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i - 32));
+  __m256i errors = _mm256_setzero_si256();
+  __m256i incomplete = utf8_vectors::ends_incomplete(previous);
+  bool multibyte = false;
+  for (; i + 64 <= n; i += 64) {
+    __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i));
+    __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + 32));
+    uint64_t low_bits = static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(low, lf)));
+    uint64_t high_bits = static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(high, lf)));
+    multibyte |= utf8_vectors::check_64(low, high, previous, errors, incomplete);
+    take_line_feeds(low_bits | high_bits << 32, p, i, t, line_start, counter);
+  }
+  // A character cut off at i is left to the check of the bytes from i.
+  utf8->add_found(!_mm256_testz_si256(errors, errors), multibyte);
+  return i;
+}
 #endif
 
 // Counts the lines of p[pos, n) that end at a line feed; returns the offset
@@ -200,8 +240,15 @@ size_t StatisticsCounter::count_lines(const char* p, size_t pos, size_t n, bool*
   }
 #if defined(__x86_64__)
   static const bool wide = __builtin_cpu_supports("avx2");
-  i = wide ? count_line_feeds_avx2(p, i, n, t, &line_start, this)
-           : count_line_feeds(p, i, n, t, &line_start, this);
+  if (utf8_ != nullptr) {
+    // (Only where the processor has AVX2.)
+    check_utf8(p, i);
+    i = count_line_feeds_utf8(p, i, n, t, &line_start, this, utf8_);
+    utf8_from_ = std::max(utf8_from_, i);
+  } else {
+    i = wide ? count_line_feeds_avx2(p, i, n, t, &line_start, this)
+             : count_line_feeds(p, i, n, t, &line_start, this);
+  }
 #endif
   for (; i < n; ++i) {
     if (p[i] != '\n') continue;
@@ -218,6 +265,12 @@ size_t StatisticsCounter::count_lines(const char* p, size_t pos, size_t n, bool*
   s_.max_block_lines = t.longest_block;
   *ok = !t.too_many;
   return line_start;
+}
+
+void StatisticsCounter::check_utf8(const char* p, size_t end) {
+  if (utf8_ == nullptr || utf8_from_ >= end) return;
+  utf8_->add_in_place(p + utf8_from_, end - utf8_from_);
+  utf8_from_ = end;
 }
 
 void StatisticsCounter::show_progress(uint64_t lines, uint64_t* next_mark) {
@@ -255,6 +308,10 @@ bool StatisticsCounter::count(const char* p, size_t n, bool at_eof, size_t* coun
       pos += read.raw_length;
     }
   }
+  // The bytes counted leave the buffer: check them now if they were not.
+  check_utf8(p, at_eof ? n + kNulsAfter : pos);
+  if (utf8_ != nullptr && utf8_->failed()) utf8_ = nullptr;
+  utf8_from_ -= std::min(utf8_from_, pos);
   *counted = pos;
   return ok;
 }
@@ -265,29 +322,36 @@ Status Get_File_Statistics(int fd, const std::string& file_name, FileStatistics&
                            Messages& messages, size_t buffer_size, Utf8Check* utf8) {
   messages.show_message("Get_File_Statistics...");
   statistics = FileStatistics();
-  StatisticsCounter counter(statistics, messages);
-  std::vector<char> buffer(std::max<size_t>(buffer_size, 2 * kReadLookahead));
+  // The check goes into the counter's walk where it can be done in place.
+  Utf8Check* in_place = utf8 != nullptr && utf8->in_place() ? utf8 : nullptr;
+  StatisticsCounter counter(statistics, messages, in_place);
+  const size_t capacity = std::max<size_t>(buffer_size, 2 * kReadLookahead);
+  std::vector<char> memory(kBytesBefore + capacity + kNulsAfter);
+  char* buffer = memory.data() + kBytesBefore;
   uint64_t offset = 0;  // file offset of buffer[0]
   size_t filled = 0;
   bool at_eof = false;
   while (!at_eof) {
     if (messages.stop_requested()) return Status::Stopped();
-    ssize_t got = pread(fd, buffer.data() + filled, buffer.size() - filled,
-                        static_cast<off_t>(offset + filled));
+    ssize_t got =
+        pread(fd, buffer + filled, capacity - filled, static_cast<off_t>(offset + filled));
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) {
       return Status::Error(
           format_text("Can't read source file %s: %s", file_name.c_str(), strerror(errno)));
     }
-    if (utf8 != nullptr) utf8->add(buffer.data() + filled, static_cast<size_t>(got));
+    if (utf8 != nullptr && in_place == nullptr)
+      utf8->add(buffer + filled, static_cast<size_t>(got));
     filled += static_cast<size_t>(got);
     at_eof = got == 0;
-    if (!at_eof && filled < buffer.size()) continue;
+    if (!at_eof && filled < capacity) continue;
+    if (at_eof) memset(buffer + filled, 0, kNulsAfter);
     size_t counted = 0;
-    if (!counter.count(buffer.data(), filled, at_eof, &counted)) {
+    if (!counter.count(buffer, filled, at_eof, &counted)) {
       return Status::Error(format_text("Source file %s has too many blocks", file_name.c_str()));
     }
-    memmove(buffer.data(), buffer.data() + counted, filled - counted);
+    memmove(buffer - kBytesBefore, buffer + counted - kBytesBefore, kBytesBefore);
+    memmove(buffer, buffer + counted, filled - counted);
     offset += counted;
     filled -= counted;
   }

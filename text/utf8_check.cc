@@ -1,117 +1,18 @@
-// The streaming UTF-8 check.
-//
-// The vector form classifies every byte by the high nibble of the byte before
-// it, the low nibble of the byte before it and its own high nibble, three
-// table look-ups whose results share a bit only where the pair of bytes is
-// wrong: a lead byte without its continuation, a continuation byte without a
-// lead, an overlong form, a surrogate or a code point past U+10FFFF. The
-// third and fourth bytes of long characters are checked against the lead
-// bytes two and three places back. A block of plain ASCII skips all of this.
+// The UTF-8 check: the streaming form, in vectors (utf8_vectors.h) or byte
+// by byte, and the in-place form.
 
 #include "text/utf8_check.h"
 
 #include <unistd.h>
-#if defined(__x86_64__)
-#include <immintrin.h>
-#endif
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <vector>
 
+#include "text/utf8_vectors.h"
+
 namespace karvel {
-
-namespace {
-
-#if defined(__x86_64__)
-// Bits of the byte-pair classes.
-constexpr uint8_t kTooShort = 1 << 0;      // lead byte followed by a lead byte or ASCII
-constexpr uint8_t kTooLong = 1 << 1;       // ASCII followed by a continuation byte
-constexpr uint8_t kOverlong3 = 1 << 2;     // E0 followed by 80..9F
-constexpr uint8_t kTooLarge = 1 << 3;      // F4 followed by 90..BF, or F5..FF
-constexpr uint8_t kSurrogate = 1 << 4;     // ED followed by A0..BF
-constexpr uint8_t kOverlong2 = 1 << 5;     // C0 or C1
-constexpr uint8_t kTooLarge1000 = 1 << 6;  // F5..FF followed by 80..8F
-constexpr uint8_t kOverlong4 = 1 << 6;     // F0 followed by 80..8F
-constexpr uint8_t kTwoConts = 1 << 7;      // two continuation bytes
-constexpr uint8_t kCarry = kTooShort | kTooLong | kTwoConts;
-
-__attribute__((target("avx2"))) inline __m256i table(const uint8_t (&t)[16]) {
-  return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(t)));
-}
-
-// The bytes of `input` moved n places on, the last n of `previous` before them.
-template <int n>
-__attribute__((target("avx2"))) inline __m256i before(__m256i input, __m256i previous) {
-  return _mm256_alignr_epi8(input, _mm256_permute2x128_si256(previous, input, 0x21), 16 - n);
-}
-
-__attribute__((target("avx2"))) inline __m256i high_nibbles(__m256i v) {
-  return _mm256_and_si256(_mm256_srli_epi16(v, 4), _mm256_set1_epi8(0x0F));
-}
-
-// Non-zero bytes where `input`, after `previous`, is not valid UTF-8.
-__attribute__((target("avx2"))) inline __m256i check_block(__m256i input, __m256i previous) {
-  // clang-format off
-  static const uint8_t kFirstHigh[16] = {
-      // 0_______: ASCII
-      kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong,
-      // 10______: continuation
-      kTwoConts, kTwoConts, kTwoConts, kTwoConts,
-      // 1100____, 1101____: lead of two; 1110____: of three; 1111____: of four
-      kTooShort | kOverlong2, kTooShort, kTooShort | kOverlong3 | kSurrogate,
-      kTooShort | kTooLarge | kTooLarge1000 | kOverlong4};
-  static const uint8_t kFirstLow[16] = {
-      kCarry | kOverlong3 | kOverlong2 | kOverlong4,  // ____0000
-      kCarry | kOverlong2,                            // ____0001
-      kCarry, kCarry,                                 // ____001_
-      kCarry | kTooLarge,                             // ____0100
-      kCarry | kTooLarge | kTooLarge1000,             // ____0101 and up
-      kCarry | kTooLarge | kTooLarge1000, kCarry | kTooLarge | kTooLarge1000,
-      kCarry | kTooLarge | kTooLarge1000, kCarry | kTooLarge | kTooLarge1000,
-      kCarry | kTooLarge | kTooLarge1000, kCarry | kTooLarge | kTooLarge1000,
-      kCarry | kTooLarge | kTooLarge1000,
-      kCarry | kTooLarge | kTooLarge1000 | kSurrogate,  // ____1101
-      kCarry | kTooLarge | kTooLarge1000, kCarry | kTooLarge | kTooLarge1000};
-  static const uint8_t kSecondHigh[16] = {
-      // 0_______: ASCII
-      kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort,
-      kTooLong | kOverlong2 | kTwoConts | kOverlong3 | kTooLarge1000 | kOverlong4,  // 1000____
-      kTooLong | kOverlong2 | kTwoConts | kOverlong3 | kTooLarge,                   // 1001____
-      kTooLong | kOverlong2 | kTwoConts | kSurrogate | kTooLarge,                   // 101_____
-      kTooLong | kOverlong2 | kTwoConts | kSurrogate | kTooLarge,
-      // 11______: a lead byte
-      kTooShort, kTooShort, kTooShort, kTooShort};
-  // clang-format on
-  __m256i previous1 = before<1>(input, previous);
-  __m256i first_high = _mm256_shuffle_epi8(table(kFirstHigh), high_nibbles(previous1));
-  __m256i first_low =
-      _mm256_shuffle_epi8(table(kFirstLow), _mm256_and_si256(previous1, _mm256_set1_epi8(0x0F)));
-  __m256i second_high = _mm256_shuffle_epi8(table(kSecondHigh), high_nibbles(input));
-  __m256i special = _mm256_and_si256(_mm256_and_si256(first_high, first_low), second_high);
-  // A third or fourth byte must follow a lead of three or four bytes.
-  __m256i third = _mm256_subs_epu8(before<2>(input, previous), _mm256_set1_epi8(char(0xE0 - 0x80)));
-  __m256i fourth =
-      _mm256_subs_epu8(before<3>(input, previous), _mm256_set1_epi8(char(0xF0 - 0x80)));
-  __m256i must_continue =
-      _mm256_and_si256(_mm256_or_si256(third, fourth), _mm256_set1_epi8(char(0x80)));
-  return _mm256_xor_si256(must_continue, special);
-}
-
-// Non-zero when the block ends inside a character.
-__attribute__((target("avx2"))) inline __m256i ends_incomplete(__m256i input) {
-  const __m256i limits =
-      _mm256_setr_epi8(char(255), char(255), char(255), char(255), char(255), char(255), char(255),
-                       char(255), char(255), char(255), char(255), char(255), char(255), char(255),
-                       char(255), char(255), char(255), char(255), char(255), char(255), char(255),
-                       char(255), char(255), char(255), char(255), char(255), char(255), char(255),
-                       char(255), char(0xF0 - 1), char(0xE0 - 1), char(0xC0 - 1));
-  return _mm256_subs_epu8(input, limits);
-}
-#endif
-
-}  // namespace
 
 #if defined(__x86_64__)
 __attribute__((target("avx2"))) void Utf8Check::add_blocks_avx2(const unsigned char* p, size_t n) {
@@ -122,25 +23,37 @@ __attribute__((target("avx2"))) void Utf8Check::add_blocks_avx2(const unsigned c
   for (size_t i = 0; i < n; i += 64) {
     __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i));
     __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + 32));
-    if (_mm256_movemask_epi8(_mm256_or_si256(low, high)) == 0) {
-      // Plain ASCII: only a character cut off before it is wrong.
-      errors = _mm256_or_si256(errors, incomplete);
-      incomplete = _mm256_setzero_si256();
-    } else {
-      multibyte = true;
-      errors = _mm256_or_si256(errors, check_block(low, previous));
-      errors = _mm256_or_si256(errors, check_block(high, low));
-      incomplete = ends_incomplete(high);
-    }
-    previous = high;
+    multibyte |= utf8_vectors::check_64(low, high, previous, errors, incomplete);
   }
   _mm256_store_si256(reinterpret_cast<__m256i*>(previous_), previous);
   error_ |= !_mm256_testz_si256(errors, errors);
   incomplete_ = !_mm256_testz_si256(incomplete, incomplete);
   multibyte_ = multibyte;
 }
+
+bool Utf8Check::in_place() const {
+  static const bool wide = __builtin_cpu_supports("avx2");
+  return wide && vectors_;
+}
+
+__attribute__((target("avx2"))) void Utf8Check::add_in_place(const char* bytes, size_t n) {
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(bytes);
+  __m256i errors = _mm256_setzero_si256();
+  __m256i seen = _mm256_setzero_si256();
+  for (size_t i = 0; i < n; i += 32) {
+    // The last piece ends at p + n, going back over bytes checked before.
+    const unsigned char* at = i + 32 <= n ? p + i : p + n - 32;
+    __m256i input = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+    __m256i previous = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at - 32));
+    errors = _mm256_or_si256(errors, utf8_vectors::check_block(input, previous));
+    seen = _mm256_or_si256(seen, input);
+  }
+  add_found(!_mm256_testz_si256(errors, errors), _mm256_movemask_epi8(seen) != 0);
+}
 #else
 void Utf8Check::add_blocks_avx2(const unsigned char* p, size_t n) { add_bytes(p, n); }
+bool Utf8Check::in_place() const { return false; }
+void Utf8Check::add_in_place(const char* bytes, size_t n) { add(bytes, n); }  // not reached
 #endif
 
 void Utf8Check::add_bytes(const unsigned char* p, size_t n) {
@@ -182,8 +95,7 @@ void Utf8Check::add_bytes(const unsigned char* p, size_t n) {
 
 void Utf8Check::add_blocks(const unsigned char* p, size_t n) {
 #if defined(__x86_64__)
-  static const bool wide = __builtin_cpu_supports("avx2");
-  if (wide && vectors_) {
+  if (in_place()) {
     add_blocks_avx2(p, n);
     return;
   }

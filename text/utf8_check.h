@@ -34,6 +34,22 @@ class Utf8Check {
   // True when a byte from 128 up has been added (before any fault).
   bool has_multibyte() const { return multibyte_; }
 
+  // The in-place form, for a reader that holds the file in memory: checks
+  // p[0, n) after the 32 bytes before p, which must be the file's (NULs before
+  // its start). Bytes may be checked more than once and in any order, as long
+  // as every byte is, and the end is checked followed by 32 NULs: a character
+  // cut off there shows as a fault. Only where in_place(), and never mixed
+  // with add().
+  bool in_place() const;
+  void add_in_place(const char* p, size_t n);
+  // What a reader's own in-place loop found (with utf8_vectors.h).
+  void add_found(bool fault, bool multibyte) {
+    error_ |= fault;
+    multibyte_ |= multibyte;
+  }
+  // True once a fault has been found: the answer stands.
+  bool failed() const { return error_; }
+
  private:
   void add_blocks(const unsigned char* p, size_t n);  // n a multiple of 64
   void add_blocks_avx2(const unsigned char* p, size_t n);

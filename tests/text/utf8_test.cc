@@ -13,8 +13,10 @@
 #include <random>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "index/source_statistics.h"
 #include "messages/messages.h"
 #include "test_support.h"
 #include "tests/themes/theme_fixture.h"
@@ -298,18 +300,70 @@ bool literal_valid(const std::string& s) {
   return true;
 }
 
+// Valid text (long ASCII runs, lines longer than a read, NULs now and then)
+// with at most one fault at a random place, or cut anywhere.
+std::string random_check_text(std::mt19937& rng) {
+  static const std::vector<std::string> kFaults = {"\x80",
+                                                   "\xBF",
+                                                   "\xC3",
+                                                   "\xC1\xBF",
+                                                   "\xE0\x9F\xBF",
+                                                   "\xED\xA0\x80",
+                                                   "\xF0\x8F\xBF\xBF",
+                                                   "\xF4\x90\x80\x80",
+                                                   "\xF5\x80\x80\x80",
+                                                   "\xFF",
+                                                   "\xE2\x82",
+                                                   "\xF0\x9F\x98"};
+  std::string s;
+  for (size_t n = rng() % 3 == 0 ? rng() % 1500 : rng() % 60; n > 0; --n) {
+    const std::string& piece = kPieces[rng() % kPieces.size()];
+    int kind = rng() % 16;
+    if (kind == 0) s += std::string(rng() % 300, 'a');
+    if (kind == 1) s += rng() % 8 == 0 ? '\0' : '\n';
+    if (kind > 1 && literal_valid(piece)) s += piece;
+  }
+  if (rng() % 2 == 0) s.insert(rng() % (s.size() + 1), kFaults[rng() % kFaults.size()]);
+  if (rng() % 4 == 0) s.resize(rng() % (s.size() + 1));
+  return s;
+}
+
+// Both forms of the check, and the statistics pass that checks in place as
+// it counts, against the literal decoder, over reads of every size.
 TEST(Utf8Check, AgreesWithTheLiteralDecoderAndChoosesAsTold) {
   std::mt19937 rng(8);
+  testing::TempDir dir;
+  Messages messages;
+  int valid = 0;
   for (int i = 0; i < 3000; ++i) {
-    std::string s = std::string(rng() % 100, 'a') + random_text(rng, rng() % 60);
+    std::string s = random_check_text(rng);
+    bool expected = literal_valid(s);
+    valid += expected;
+    bool multibyte = std::any_of(s.begin(), s.end(), [](char c) { return c & 0x80; });
     Utf8Check check(i % 2 == 0);
     for (size_t at = 0; at < s.size();) {
       size_t n = std::min<size_t>(s.size() - at, rng() % 80);
       check.add(s.data() + at, n);
       at += n;
     }
-    ASSERT_EQ(check.valid(), literal_valid(s)) << i;
+    ASSERT_EQ(check.valid(), expected) << i;
+    testing::write_file(dir.file("src"), s);
+    int fd = open(dir.file("src").c_str(), O_RDONLY);
+    FileStatistics plain, counted;
+    size_t buffer_size = 200 + rng() % 1000;
+    ASSERT_TRUE(Get_File_Statistics(fd, "src", plain, messages, buffer_size).ok());
+    Utf8Check in_pass(i % 4 != 1);
+    ASSERT_TRUE(Get_File_Statistics(fd, "src", counted, messages, buffer_size, &in_pass).ok());
+    close(fd);
+    ASSERT_EQ(in_pass.valid(), expected) << i;
+    ASSERT_EQ(in_pass.has_multibyte() || !expected, multibyte || !expected) << i;
+    ASSERT_EQ(std::tie(counted.file_bytes, counted.file_lines, counted.file_blocks,
+                       counted.max_block_lines, counted.max_len_line),
+              std::tie(plain.file_bytes, plain.file_lines, plain.file_blocks, plain.max_block_lines,
+                       plain.max_len_line));
   }
+  EXPECT_GT(valid, 800);
+  EXPECT_LT(valid, 2200);
   const struct {
     std::string keywords, source;
     EncodingChoice choice;
