@@ -2,10 +2,12 @@
 //
 // The source part of the input is read three ways: by the line reader, by the
 // statistics pass (with a small buffer whose size varies, so that reads fall
-// across buffer boundaries) and by find_offsets. Each must agree with the
-// conservation check's own splitter: every read's size, emptiness and whether
-// it ends a block, the counts of reads and blocks, the longest block, and
-// every block's offset and number of reads.
+// across buffer boundaries) and by find_offsets, in the encoding the input
+// chooses. Each must agree with the conservation check's own splitter: every
+// read's size, emptiness and whether it ends a block, the counts of reads and
+// blocks, the longest block, and every block's offset and number of reads.
+// The UTF-8 check the statistics pass makes as it counts must agree with the
+// byte form of the check.
 
 #include <unistd.h>
 
@@ -22,6 +24,7 @@
 #include "records/file_statistics.h"
 #include "text/keyword_matcher.h"
 #include "text/keyword_table.h"
+#include "text/utf8_check.h"
 
 using namespace karvel;
 
@@ -86,8 +89,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Messages messages;
   FileStatistics statistics;
   size_t buffer_size = 256 + size % 300;
-  Status status = Get_File_Statistics(fd, "#src", statistics, messages, buffer_size);
+  Utf8Check in_pass, byte_form(false);
+  Status status = Get_File_Statistics(fd, "#src", statistics, messages, buffer_size, &in_pass);
   if (!status.ok()) fuzz::fail("statistics pass failed: " + status.text());
+  byte_form.add(source.data(), source.size());
+  if (in_pass.valid() != byte_form.valid()) fuzz::fail("the two UTF-8 checks disagree");
   if (statistics.file_bytes != source.size())
     fuzz::fail("file_bytes " + number(statistics.file_bytes));
   if (statistics.file_lines != reads.size())
@@ -102,6 +108,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   KeywordTable table;
+  table.set_text_encoding(fuzz::input_encoding(data, size));
   bool reached_end = false;
   if (!table.load_keywords(kwd_fd, "#kwd", messages, &reached_end).ok()) {
     fuzz::fail("keywords file in memory not loaded");

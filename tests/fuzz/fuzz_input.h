@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "files/text_encoding.h"
+
 namespace karvel::fuzz {
 
 // An input is the keywords file, two NUL bytes, then the source. Without the
@@ -26,6 +28,12 @@ inline SplitInput split_input(const uint8_t* data, size_t size) {
   size_t cut = bytes.find(std::string(2, '\0'));
   if (cut == std::string::npos) return {bytes, bytes};
   return {bytes.substr(0, cut), bytes.substr(cut + 2)};
+}
+
+// The encoding an input is read in: UTF-8 when its first byte is odd, so
+// that both are tried on every kind of text.
+inline TextEncoding input_encoding(const uint8_t* data, size_t size) {
+  return size > 0 && (data[0] & 1) != 0 ? TextEncoding::kUtf8 : TextEncoding::kCp866;
 }
 
 // A file in memory holding `bytes`, open for reading from its start; -1 when

@@ -1,14 +1,18 @@
 // Fuzz target: the keywords loader and the keyword matcher.
 //
 // The keywords part of the input is loaded as a keywords file (both passes,
-// the debug listing to a protocol on /dev/null); the source part, cut into
-// line reads, forms one block. The block's theme from the automaton must be
-// that of the first keyword, in table order, that keyword_in_block accepts,
-// and the automaton with and without its full transition table must agree.
+// the debug listing to a protocol on /dev/null) in the encoding the input
+// chooses; the source part, cut into line reads, forms one block. The
+// block's theme from the automaton must be that of the first keyword, in
+// table order, that keyword_in_block accepts (in UTF-8: with the word
+// boundaries of UTF-8), and the automaton with and without its full
+// transition table must agree.
 
 #include <unistd.h>
 
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "files/block_ends.h"
 #include "files/line_reader.h"
@@ -19,6 +23,7 @@
 #include "text/fold.h"
 #include "text/keyword_matcher.h"
 #include "text/keyword_table.h"
+#include "text/text_rules.h"
 
 using namespace karvel;
 
@@ -26,11 +31,31 @@ namespace {
 
 constexpr uint32_t kBlockReads = 300;
 
+// keyword_in_block over lines folded in UTF-8, with its word boundaries.
+bool in_utf8_block(const std::vector<std::string>& lines, const char* keyword, uint32_t type) {
+  for (const std::string& folded : lines) {
+    const char* line = folded.c_str();
+    const char* hit = strstr(line, keyword);
+    if (hit == nullptr) continue;
+    const unsigned char* text = reinterpret_cast<const unsigned char*>(line);
+    size_t at = static_cast<size_t>(hit - line);
+    bool starts = follows_delimiter(text, at, TextEncoding::kUtf8);
+    bool ends = precedes_delimiter(text, strlen(line), at + strlen(keyword), TextEncoding::kUtf8);
+    return type == SEARCH_ANYWHERE || (type == SEARCH_WHOLE_WORD && starts && ends) ||
+           (type == SEARCH_WORD_START && starts) || (type == SEARCH_WORD_END && ends);
+  }
+  return false;
+}
+
 // The theme the straightforward way: each keyword in table order.
 uint32_t theme_by_keyword_loop(const KeywordTable& table, const CurrentBlock& block,
-                               Messages& messages) {
+                               const std::vector<std::string>& folded_lines, Messages& messages) {
   for (uint32_t k = 0; k < table.get_keyword_count(); ++k) {
-    if (keyword_in_block(block, table.get_keyword(k), table.get_search_type(k), messages) != 0) {
+    const char* keyword = table.get_keyword(k);
+    uint32_t type = table.get_search_type(k);
+    if (table.text_encoding() == TextEncoding::kUtf8
+            ? in_utf8_block(folded_lines, keyword, type)
+            : keyword_in_block(block, keyword, type, messages) != 0) {
       return table.get_keyword_theme(k);
     }
   }
@@ -49,6 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   int fd = fuzz::memory_file(input.keywords);
   if (fd < 0) return 0;
   KeywordTable table;
+  table.set_text_encoding(fuzz::input_encoding(data, size));
   bool reached_end = false;
   Status status = table.load_keywords(fd, "#kwd", messages, &reached_end);
   close(fd);
@@ -66,6 +92,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   KeywordMatcher sparse_matcher(table, 0);
   matcher.start_block();
   sparse_matcher.start_block();
+  std::vector<std::string> folded_lines;  // the reads, folded in the encoding
   BlockEnds ends;
   bool block_ended = false;
   for_each_line_read(input.source.data(), input.source.size(), [&](const LineRead& read) {
@@ -73,13 +100,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     char slot[kLineSlotSize];
     size_t length = read.copy_to_slot(slot);
     if (!block.append_line(slot).ok()) fuzz::fail("append_line failed below the capacity");
-    fold_line(slot);
+    fold_text(slot, table.text_encoding());
+    folded_lines.push_back(slot);
     if (!matcher.decided()) matcher.add_line(slot, length);
     sparse_matcher.add_line(slot, length);
     block_ended = ends.ends_block(read);
   });
 
-  uint32_t expected = theme_by_keyword_loop(table, block, messages);
+  uint32_t expected = theme_by_keyword_loop(table, block, folded_lines, messages);
   if (matcher.block_theme() != expected) {
     fuzz::fail("automaton theme " + std::to_string(matcher.block_theme()) +
                ", keyword loop theme " + std::to_string(expected));
