@@ -213,7 +213,7 @@ uint32_t next_node_by_rows(const KeywordAutomaton& a, uint32_t node, uint32_t by
   }
 }
 
-void build_keyword_automaton(const KeywordTable& table, size_t dense_state_limit,
+void build_keyword_automaton(const KeywordTable& table, size_t dense_state_limit, bool filtered,
                              KeywordAutomaton* a) {
   assign_byte_classes(table, a);
   std::vector<TrieEdge> edges;
@@ -222,7 +222,7 @@ void build_keyword_automaton(const KeywordTable& table, size_t dense_state_limit
   lay_out_breadth_first(node_count, edges, ends, table.get_keyword_count(), a);
   link_failures(a);
   build_dense_table(dense_state_limit, a);
-  build_keyword_filter(table, &a->filter);
+  build_keyword_filter(table, &a->filter, filtered);
   a->empty_keywords.clear();
   for (uint32_t k = 0; k < table.get_keyword_count(); k++) {
     if (table.get_keyword(k)[0] == '\0') a->empty_keywords.push_back(k);

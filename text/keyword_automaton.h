@@ -66,9 +66,9 @@ struct KeywordAutomaton {
   KeywordFilter filter;                  // positions where a keyword may begin
 };
 
-// Builds the automaton of the keywords of `table`. The dense table gets at
-// most `dense_state_limit` entries.
-void build_keyword_automaton(const KeywordTable& table, size_t dense_state_limit,
+// Builds the automaton of the keywords of `table`, with its filter when
+// `filtered`. The dense table gets at most `dense_state_limit` entries.
+void build_keyword_automaton(const KeywordTable& table, size_t dense_state_limit, bool filtered,
                              KeywordAutomaton* automaton);
 
 // The node reached from `node` by a byte of class `byte_class`, following

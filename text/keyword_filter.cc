@@ -45,25 +45,12 @@ uint32_t two_bytes(const unsigned char* p) { return p[0] | uint32_t{p[1]} << 8; 
 
 void set_bit(std::vector<uint64_t>& bits, uint32_t n) { bits[n >> 6] |= uint64_t{1} << (n & 63); }
 
-uint64_t bit(const uint64_t* bits, uint32_t n) { return bits[n >> 6] >> (n & 63) & 1; }
-
 uint32_t hash_of_four(const KeywordFilter& f, const unsigned char* p) {
   return (four_bytes(p) * kHashFactor) >> f.shift;
 }
 
 uint32_t hash_of_eight(const KeywordFilter& f, const unsigned char* p) {
   return static_cast<uint32_t>((eight_bytes(p) * kLongHashFactor) >> (f.shift + 32));
-}
-
-// The hash test of the position at p: 1 when it passes. The second hash,
-// which costs a look-up of its own, pays only where the groups have passed
-// few positions.
-uint64_t hash_test(const KeywordFilter& f, const unsigned char* p) {
-  const uint64_t* bits = f.long_bits.data();
-  uint64_t pass = bit(bits, hash_of_four(f, p));
-  if (f.vectors) pass |= bit(bits, hash_of_eight(f, p));
-  if (!f.pair_bits.empty()) pass |= bit(f.pair_bits.data(), two_bytes(p));
-  return pass;
 }
 
 // Marks the places of the keyword `text` in the tables of `group` (a bit).
@@ -136,6 +123,16 @@ void build_groups(const KeywordTable& table, KeywordFilter* f) {
 }
 
 #if defined(__x86_64__)
+uint64_t bit(const uint64_t* bits, uint32_t n) { return bits[n >> 6] >> (n & 63) & 1; }
+
+// The hash test of the position at p: 1 when it passes.
+uint64_t hash_test(const KeywordFilter& f, const unsigned char* p) {
+  const uint64_t* bits = f.long_bits.data();
+  uint64_t pass = bit(bits, hash_of_four(f, p)) | bit(bits, hash_of_eight(f, p));
+  if (!f.pair_bits.empty()) pass |= bit(f.pair_bits.data(), two_bytes(p));
+  return pass;
+}
+
 __attribute__((target("avx2"))) __m256i group_table(const uint8_t (&t)[16]) {
   return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(t)));
 }
@@ -179,7 +176,12 @@ __attribute__((target("avx2"))) void find_candidates_avx2(const KeywordFilter& f
 
 }  // namespace
 
-void build_keyword_filter(const KeywordTable& table, KeywordFilter* f, bool vectors) {
+void build_keyword_filter(const KeywordTable& table, KeywordFilter* f, bool wanted) {
+  *f = KeywordFilter();
+#if defined(__x86_64__)
+  f->in_use = wanted && __builtin_cpu_supports("avx2");
+#endif
+  if (!f->in_use) return;
   uint32_t keywords = table.get_keyword_count();
   uint32_t table_bits = kMinTableBits;
   while (table_bits < kMaxTableBits && (uint64_t{1} << table_bits) < uint64_t{keywords} * 32) {
@@ -187,17 +189,10 @@ void build_keyword_filter(const KeywordTable& table, KeywordFilter* f, bool vect
   }
   f->shift = 32 - table_bits;
   f->long_bits.assign((size_t{1} << table_bits) / 64, 0);
-  f->pair_bits.clear();
-  memset(f->low_groups, 0, sizeof f->low_groups);
-  memset(f->high_groups, 0, sizeof f->high_groups);
-  f->vectors = false;
-#if defined(__x86_64__)
-  f->vectors = vectors && __builtin_cpu_supports("avx2");
-#endif
   for (uint32_t k = 0; k < keywords; k++) {
     const unsigned char* text = reinterpret_cast<const unsigned char*>(table.get_keyword(k));
     size_t length = strnlen(table.get_keyword(k), 8);
-    if (length == 8 && f->vectors) {
+    if (length == 8) {
       set_bit(f->long_bits, hash_of_eight(*f, text));
     } else if (length >= 4) {
       set_bit(f->long_bits, hash_of_four(*f, text));
@@ -211,23 +206,18 @@ void build_keyword_filter(const KeywordTable& table, KeywordFilter* f, bool vect
       }
     }
   }
-  if (f->vectors) build_groups(table, f);
+  build_groups(table, f);
 }
 
 void find_keyword_candidates(const KeywordFilter& f, const unsigned char* line, size_t length,
                              uint64_t* passed) {
 #if defined(__x86_64__)
-  if (f.vectors) {
-    find_candidates_avx2(f, line, length, passed);
-    return;
-  }
+  find_candidates_avx2(f, line, length, passed);
+#else
+  (void)f;
+  (void)line;
+  for (size_t base = 0; base < length; base += 64) passed[base / 64] = ~uint64_t{0};
 #endif
-  for (size_t base = 0; base < length; base += 64) {
-    size_t end = std::min(length, base + 64);
-    uint64_t word = 0;
-    for (size_t i = base; i < end; i++) word |= hash_test(f, line + i) << (i - base);
-    passed[base / 64] = word;
-  }
 }
 
 }  // namespace karvel

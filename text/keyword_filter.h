@@ -3,19 +3,21 @@
 // there, so that the automaton steps only through the stretches of the line
 // around such positions and skips the rest.
 //
-// Two tests, both of which every position where a keyword begins passes:
-// - a keyword of four bytes or more is known by a hash of its first four
-//   bytes (of its first eight, when it has eight and the groups below are
-//   used), which sets one bit of a table small enough to stay in the
-//   processor's first-level cache; a shorter one by its first two bytes (all
-//   second bytes for a keyword of one), each pair a bit of a second table;
-// - with AVX2, first of all, the keywords are put into eight groups by their
+// The filter is used where the processor has AVX2; elsewhere the automaton
+// walks every line whole. Two tests, both of which every position where a
+// keyword begins passes:
+// - first, the keywords are put into eight groups by their
 //   first byte (and their second, with fewer first bytes than groups), and
 //   each of a position's first four bytes is looked up by its two halves (4
 //   bits each) in tables of the groups that have a keyword with such a half
 //   at that place: a position passes when one group has all eight. This
-//   takes 32 positions at a time, and the hash then judges only the
-//   positions that passed it.
+//   takes 32 positions at a time;
+// - then, for the positions that passed, a keyword of eight bytes or more is
+//   known by a hash of its first eight bytes, one of four to seven by a hash
+//   of its first four; a hash sets one bit of a table small enough to stay
+//   in the processor's first-level cache. A shorter keyword is known by its
+//   first two bytes (all second bytes for a keyword of one), each pair a bit
+//   of a second table.
 
 #ifndef KARVEL_TEXT_KEYWORD_FILTER_H_
 #define KARVEL_TEXT_KEYWORD_FILTER_H_
@@ -39,14 +41,14 @@ struct KeywordFilter {
   std::vector<uint64_t> pair_bits;           // by the first two bytes; empty without short keywords
   uint8_t low_groups[kGroupBytes][16] = {};  // per place and low half: bits of the groups
   uint8_t high_groups[kGroupBytes][16] = {};  // per place and high half: bits of the groups
-  bool vectors = false;                       // the groups are used (the processor has AVX2)
+  bool in_use = false;                        // built: the processor has AVX2
 };
 
-// Builds the filter of the non-empty keywords of `table`; `vectors` false
-// leaves the groups out even where the processor could use them.
-void build_keyword_filter(const KeywordTable& table, KeywordFilter* filter, bool vectors = true);
+// Builds the filter of the non-empty keywords of `table` where the processor
+// has AVX2 and `wanted` is true; else the filter is not in use.
+void build_keyword_filter(const KeywordTable& table, KeywordFilter* filter, bool wanted = true);
 
-// Sets bit i % 64 of passed[i / 64] for each position i < length of `line`
+// For a filter in use: sets bit i % 64 of passed[i / 64] for each position i < length of `line`
 // that passes, and clears the others: (length + 63) / 64 words. The
 // kFilterPadding bytes past the end of the line must be readable and zero.
 void find_keyword_candidates(const KeywordFilter& filter, const unsigned char* line, size_t length,

@@ -175,6 +175,10 @@ size_t KeywordMatcher::Impl::next_candidate(size_t from) const {
 // as well from the root at c: the walk leaps there. Past the last passing
 // position no keyword ends.
 void KeywordMatcher::Impl::scan() {
+  if (!automaton.filter.in_use) {
+    walk(0, 0, length);
+    return;
+  }
   if (padded.size() < length + kFilterPadding) {
     padded.resize(length + kFilterPadding);
     passed.resize((length + 63) / 64);
@@ -198,9 +202,9 @@ void KeywordMatcher::Impl::scan() {
   }
 }
 
-KeywordMatcher::KeywordMatcher(const KeywordTable& table, size_t dense_state_limit) {
+KeywordMatcher::KeywordMatcher(const KeywordTable& table, size_t dense_state_limit, bool filtered) {
   auto automaton = std::make_shared<KeywordAutomaton>();
-  build_keyword_automaton(table, dense_state_limit, automaton.get());
+  build_keyword_automaton(table, dense_state_limit, filtered, automaton.get());
   impl_ = std::make_unique<Impl>(std::move(automaton));
   Impl& m = *impl_;
   m.keyword_count = table.get_keyword_count();

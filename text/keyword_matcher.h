@@ -30,7 +30,9 @@ class KeywordMatcher {
   // it needs, so the table may change or go afterwards. `dense_state_limit`
   // caps the entries (4 bytes each) of the full transition table; past it the
   // automaton follows failure links instead, with the same results.
-  explicit KeywordMatcher(const KeywordTable& table, size_t dense_state_limit = 1 << 24);
+  // `filtered` false leaves the filter out, with the same results too.
+  explicit KeywordMatcher(const KeywordTable& table, size_t dense_state_limit = 1 << 24,
+                          bool filtered = true);
   ~KeywordMatcher();
   KeywordMatcher(const KeywordMatcher&) = delete;
   KeywordMatcher& operator=(const KeywordMatcher&) = delete;
