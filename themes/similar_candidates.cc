@@ -20,6 +20,19 @@ constexpr size_t kTryCost = 64;
 // Blocks read between two looks at the stop request while the tables are made.
 constexpr uint32_t kReadsBetweenLooks = 4096;
 
+// The first entry of the increasing run [begin, end) above `value`, found
+// by steps doubling from `begin`: the entries wanted lie near the start, and
+// the steps stay in the part about to be read.
+const uint32_t* first_above(const uint32_t* begin, const uint32_t* end, uint32_t value) {
+  size_t size = static_cast<size_t>(end - begin);
+  size_t low = 0, step = 1;  // every entry before low is at or below value
+  while (low + step <= size && begin[low + step - 1] <= value) {
+    low += step;
+    step *= 2;
+  }
+  return std::upper_bound(begin + low, begin + std::min(size, low + step), value);
+}
+
 }  // namespace
 
 void SimilarCandidates::release() { *this = SimilarCandidates(); }
@@ -52,23 +65,36 @@ Status SimilarCandidates::prepare(const ThemeBlocks& theme, const SourceFile& so
   list_start_[n] = static_cast<uint32_t>(list_words_.size());
   set_start_[n] = static_cast<uint32_t>(set_words_.size());
   uint32_t words = dictionary_.size();
+  // Words numbered again from the rarest (held by the fewest blocks) to the
+  // most common, so that a list's words sort rarest first by number.
+  std::vector<uint32_t> held(words + 1, 0);
+  for (uint32_t w : set_words_) ++held[w];
+  std::vector<uint32_t> start(n + 2, 0);  // by number of holders: words held that often
+  for (uint32_t w = 0; w < words; ++w) ++start[held[w] + 1];
+  for (uint32_t h = 0; h <= n; ++h) start[h + 1] += start[h];
+  std::vector<uint32_t> renumber(words);
+  for (uint32_t w = 0; w < words; ++w) renumber[w] = start[held[w]]++;
+  lone_words_ = start[1];
+  for (uint32_t& w : list_words_) w = renumber[w];
+  for (uint32_t& w : set_words_) w = renumber[w];
   // The word-to-blocks table, each word's positions in increasing order.
-  holders_start_.assign(words + 1, 0);
-  for (uint32_t w : set_words_) ++holders_start_[w + 1];
-  for (uint32_t w = 0; w < words; ++w) holders_start_[w + 1] += holders_start_[w];
-  first_.assign(holders_start_.begin(), holders_start_.end() - 1);
+  start.assign(words + 1, 0);
+  for (uint32_t w : set_words_) ++start[w + 1];
+  for (uint32_t w = 0; w < words; ++w) start[w + 1] += start[w];
+  spans_.resize(words);
+  for (uint32_t w = 0; w < words; ++w) spans_[w] = {start[w], start[w]};
   holders_.resize(set_words_.size());
   for (uint32_t p = 0; p < n; ++p) {
     for (uint32_t k = set_start_[p]; k < set_start_[p + 1]; ++k)
-      holders_[first_[set_words_[k]]++] = p;
+      holders_[spans_[set_words_[k]].end++] = p;
   }
-  first_.assign(holders_start_.begin(), holders_start_.end() - 1);
   weight_.assign(words, 0);
   skip_.resize(n + 1);
   for (uint32_t p = 0; p <= n; ++p) skip_[p] = p;
-  tallies_.assign(n, Tally());
+  found_.assign(n, 0);
+  candidates_.assign(n, 0);
+  candidate_count_ = 0;
   distinct_.clear();
-  candidates_.clear();
   every_block_ = false;
   return Status::OK();
 }
@@ -76,8 +102,9 @@ Status SimilarCandidates::prepare(const ThemeBlocks& theme, const SourceFile& so
 void SimilarCandidates::start(const ThemeBlocks& theme, uint32_t p, uint32_t last,
                               uint32_t similarity_ratio) {
   for (uint32_t w : distinct_) weight_[w] = 0;
+  for (uint32_t k = 0; k < candidate_count_; ++k) found_[candidates_[k]] = 0;
   distinct_.clear();
-  candidates_.clear();
+  candidate_count_ = 0;
   at_ = 0;
   last_ = std::min(last, theme.block_count - 1);
   every_block_ = false;
@@ -94,67 +121,104 @@ void SimilarCandidates::start(const ThemeBlocks& theme, uint32_t p, uint32_t las
     at_ = p + 1;
     return;
   }
-  order_.clear();
-  for (uint32_t w : distinct_) {
-    order_.push_back(uint64_t{holders_start_[w + 1] - holders_start_[w]} << 32 | w);
-  }
-  std::sort(order_.begin(), order_.end());
-  for (size_t k = 0; k < order_.size(); ++k) distinct_[k] = static_cast<uint32_t>(order_[k]);
+  std::sort(distinct_.begin(), distinct_.end());  // rarest first
   // The prefix: its blocks are the candidates.
   uint64_t remaining = count;  // list entries of the words not yet read
   size_t k = 0;
-  for (; k < distinct_.size() && remaining >= need; ++k) {
+  size_t read = 0;  // entries of the table read
+  // A word of p's alone has no other block to give.
+  for (; k < distinct_.size() && remaining >= need && distinct_[k] < lone_words_; ++k) {
     remaining -= weight_[distinct_[k]];
-    read_holders(theme, distinct_[k], p, true);
+    weight_[distinct_[k]] = 0;
   }
-  auto cannot_pass = [&](uint32_t q) { return tallies_[q].found + remaining < need; };
-  std::erase_if(candidates_, cannot_pass);
+  for (; k < distinct_.size() && remaining >= need; ++k) {
+    // The tables are far apart in memory: ask for the next words' parts early.
+    if (k + 8 < distinct_.size()) __builtin_prefetch(&spans_[distinct_[k + 8]]);
+    if (k + 4 < distinct_.size()) __builtin_prefetch(&holders_[spans_[distinct_[k + 4]].first]);
+    remaining -= weight_[distinct_[k]];
+    read += read_holders(theme, distinct_[k], p, true);
+  }
   // The words after it, while reading their blocks costs less than trying
   // the candidates: a candidate whose words found so far, with all the words
-  // not read, fall short of `need` cannot pass.
-  for (; k < distinct_.size() && !candidates_.empty(); ++k) {
+  // not read, fall short of `need` cannot pass. The candidates are sifted
+  // when as many entries were read since the last sifting as there are
+  // candidates, and at the end.
+  size_t unsifted = read;  // entries read since the candidates were last sifted
+  for (; k < distinct_.size() && candidate_count_ != 0; ++k) {
+    if (unsifted >= candidate_count_) {
+      drop_hopeless(need - remaining);
+      unsifted = 0;
+      if (candidate_count_ == 0) break;
+    }
     uint32_t w = distinct_[k];
-    const uint32_t* begin = holders_.data() + first_[w];
-    const uint32_t* end = holders_.data() + holders_start_[w + 1];
-    if (std::upper_bound(begin, end, last_) - begin >
-        static_cast<ptrdiff_t>(candidates_.size() * kTryCost)) {
+    const uint32_t* begin = holders_.data() + spans_[w].first;
+    const uint32_t* end = holders_.data() + spans_[w].end;
+    if (first_above(begin, end, last_) - begin >
+        static_cast<ptrdiff_t>(candidate_count_ * kTryCost)) {
       break;
     }
     remaining -= weight_[w];
-    read_holders(theme, w, p, false);
-    std::erase_if(candidates_, cannot_pass);
+    unsifted += read_holders(theme, w, p, false);
   }
-  std::sort(candidates_.begin(), candidates_.end());
+  drop_hopeless(need - remaining);
+  std::sort(candidates_.begin(), candidates_.begin() + candidate_count_);
 }
 
-void SimilarCandidates::read_holders(const ThemeBlocks& theme, uint32_t w, uint32_t p,
-                                     bool gather) {
-  // The entries of w within the range. Those at or before p are dropped;
-  // the others still alive are packed to the end of the part read.
-  uint32_t* begin = holders_.data() + first_[w];
-  uint32_t* end = holders_.data() + holders_start_[w + 1];
-  uint32_t* from = std::upper_bound(begin, end, p);
-  uint32_t* stop = std::upper_bound(from, end, last_);
-  uint32_t* kept = stop;
-  const uint8_t* alive = theme.theme_bitmap.data();
-  uint32_t weight = weight_[w];
-  for (uint32_t* c = stop; c-- != from;) {
-    uint32_t q = *c;
-    bool live = alive[q] != 0;
-    kept[-1] = q;
-    kept -= live;
-    Tally& tally = tallies_[q];
-    if (tally.stamp == p + 1) {
-      tally.found += weight;  // a candidate, alive since it was taken
-    } else if (gather && live) {
-      tally = {p + 1, weight};
-      candidates_.push_back(q);
+void SimilarCandidates::drop_hopeless(uint64_t least) {
+  uint32_t kept = 0;
+  for (uint32_t k = 0; k < candidate_count_; ++k) {
+    uint32_t q = candidates_[k];
+    if (found_[q] >= least) {
+      candidates_[kept++] = q;
+    } else {
+      found_[q] = 0;
     }
   }
-  first_[w] = static_cast<uint32_t>(kept - holders_.data());
-  // Counted in the tallies now; the words left are counted when a candidate
-  // is tried.
+  candidate_count_ = kept;
+}
+
+size_t SimilarCandidates::read_holders(const ThemeBlocks& theme, uint32_t w, uint32_t p,
+                                       bool gather) {
+  // The entries of w within the range. Those at or before p are dropped;
+  // the others still alive are packed to the end of the part read.
+  uint32_t* begin = holders_.data() + spans_[w].first;
+  uint32_t* end = holders_.data() + spans_[w].end;
+  uint32_t* from = const_cast<uint32_t*>(first_above(begin, end, p));
+  uint32_t* stop = const_cast<uint32_t*>(first_above(from, end, last_));
+  uint32_t* kept = stop;
+  const uint8_t* alive = theme.theme_bitmap.data();
+  uint16_t* found = found_.data();
+  uint32_t weight = weight_[w];
+  if (gather) {
+    // A dead block is never a candidate, so its count stays 0.
+    uint32_t* gathered = candidates_.data() + candidate_count_;
+    for (uint32_t* c = stop; c-- != from;) {
+      uint32_t q = *c;
+      uint32_t live = alive[q] != 0;
+      kept[-1] = q;
+      kept -= live;
+      uint32_t f = found[q];
+      *gathered = q;
+      gathered += live & (f == 0);
+      found[q] = static_cast<uint16_t>(f + (weight & (0u - live)));
+    }
+    candidate_count_ = static_cast<uint32_t>(gathered - candidates_.data());
+  } else {
+    // Only the candidates count: the others have 0 and keep it.
+    for (uint32_t* c = stop; c-- != from;) {
+      uint32_t q = *c;
+      uint32_t live = alive[q] != 0;
+      kept[-1] = q;
+      kept -= live;
+      uint32_t f = found[q];
+      found[q] = static_cast<uint16_t>(f + (f != 0 ? weight : 0));
+    }
+  }
+  spans_[w].first = static_cast<uint32_t>(kept - holders_.data());
+  // Counted in found_ now; the words left are counted when a candidate is
+  // tried.
   weight_[w] = 0;
+  return static_cast<size_t>(stop - from);
 }
 
 uint32_t SimilarCandidates::next_alive(const ThemeBlocks& theme, uint32_t q) {
@@ -179,7 +243,7 @@ bool SimilarCandidates::next(const ThemeBlocks& theme, uint32_t* q) {
     *q = r;
     return true;
   }
-  while (at_ < candidates_.size()) {
+  while (at_ < candidate_count_) {
     uint32_t r = candidates_[at_++];
     if (theme.is_alive(r)) {
       *q = r;
@@ -191,7 +255,7 @@ bool SimilarCandidates::next(const ThemeBlocks& theme, uint32_t* q) {
 
 bool SimilarCandidates::words_similar(uint32_t q) const {
   // At most the 2000 words of the list, so found * 100 does not wrap.
-  uint32_t found = every_block_ ? 0 : tallies_[q].found;
+  uint32_t found = every_block_ ? 0 : found_[q];
   for (uint32_t k = set_start_[q]; k < set_start_[q + 1]; ++k) found += weight_[set_words_[k]];
   return found * 100u >= product_;
 }

@@ -69,31 +69,35 @@ class SimilarCandidates {
   // Reads the blocks of word w in the current range (dropping the entries
   // that can no longer be candidates) and adds w's weight to the found count
   // of the candidates among them; with `gather` the others become candidates.
-  void read_holders(const ThemeBlocks& theme, uint32_t w, uint32_t p, bool gather);
+  // Returns the number of entries read.
+  size_t read_holders(const ThemeBlocks& theme, uint32_t w, uint32_t p, bool gather);
+  // Drops the candidates that found fewer than `least` entries.
+  void drop_hopeless(uint64_t least);
 
   WordDictionary dictionary_;
-  std::vector<uint32_t> list_start_;     // by position: where its word list starts in list_words_
-  std::vector<uint32_t> list_words_;     // the word lists, position after position
-  std::vector<uint32_t> set_start_;      // by position: where its word set starts in set_words_
-  std::vector<uint32_t> set_words_;      // the word sets, position after position
-  std::vector<uint32_t> holders_start_;  // by word number: where its blocks start in holders_
-  std::vector<uint32_t> holders_;        // positions of the blocks holding each word, increasing
-  std::vector<uint32_t> first_;          // by word number: its first entry of holders_ still kept
-  std::vector<uint16_t> weight_;         // by word number: times it stands in the current list,
-                                         // 0 once its blocks have been read
-  std::vector<uint32_t> skip_;           // by position: a position at or before the next alive one
-  std::vector<uint32_t> distinct_;       // the current list's words, each once, rarest first
-  std::vector<uint64_t> order_;          // scratch: blocks holding a word << 32 | the word
-  std::vector<uint32_t> candidates_;     // the current candidates, increasing
-  struct Tally {
-    uint32_t stamp = 0;  // left-hand position + 1 that took the block as a candidate
-    uint32_t found = 0;  // entries of that left-hand list found in the words read
+  std::vector<uint32_t> list_start_;  // by position: where its word list starts in list_words_
+  std::vector<uint32_t> list_words_;  // the word lists, position after position
+  std::vector<uint32_t> set_start_;   // by position: where its word set starts in set_words_
+  std::vector<uint32_t> set_words_;   // the word sets, position after position
+  std::vector<uint32_t> holders_;     // positions of the blocks holding each word, increasing
+  struct Span {
+    uint32_t first;  // its first entry of holders_ still kept
+    uint32_t end;    // the end of its entries
   };
-  std::vector<Tally> tallies_;  // by position
-  uint32_t product_ = 0;        // count * similarity_ratio, modulo 2^32
-  uint32_t last_ = 0;           // the last position of the current range
-  uint32_t at_ = 0;             // next candidate: index, or position when every_block_
-  bool every_block_ = false;    // need is 0: every alive position is a candidate
+  std::vector<Span> spans_;           // by word number: its entries of holders_
+  std::vector<uint16_t> weight_;      // by word number: times it stands in the current list,
+                                      // 0 once its blocks have been read
+  std::vector<uint32_t> skip_;        // by position: a position at or before the next alive one
+  uint32_t lone_words_ = 0;           // words held by one block: numbered 0 to this - 1
+  std::vector<uint32_t> distinct_;    // the current list's words, each once, rarest first
+  std::vector<uint32_t> candidates_;  // the current candidates: the first candidate_count_
+  uint32_t candidate_count_ = 0;
+  std::vector<uint16_t> found_;  // by position: entries of the current list found in the
+                                 // words read for a candidate; 0 for any other block
+  uint32_t product_ = 0;         // count * similarity_ratio, modulo 2^32
+  uint32_t last_ = 0;            // the last position of the current range
+  uint32_t at_ = 0;              // next candidate: index, or position when every_block_
+  bool every_block_ = false;     // need is 0: every alive position is a candidate
 };
 
 }  // namespace karvel

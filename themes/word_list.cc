@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "files/line_reader.h"
 #include "files/source_file.h"
@@ -16,69 +17,107 @@ namespace karvel {
 
 namespace {
 
-uint64_t hash_word(const char* text, size_t length) {
-  // Eight bytes at a time, each step mixed by a multiplication.
-  uint64_t h = length * 0x9E3779B97F4A7C15ull;
+uint64_t load8(const char* text) {
   uint64_t v;
-  for (; length >= 8; text += 8, length -= 8) {
-    memcpy(&v, text, 8);
-    h = (h ^ v) * 0xFF51AFD7ED558CCDull;
-    h ^= h >> 32;
+  memcpy(&v, text, 8);
+  return v;
+}
+
+uint64_t load4(const char* text) {
+  uint32_t v;
+  memcpy(&v, text, 4);
+  return v;
+}
+
+// The first 8 bytes of a word, zero-padded. A word holds no NUL, so the head
+// of a word of at most 8 bytes tells it from every other word.
+uint64_t word_head(const char* text, size_t length) {
+  if (length >= 8) return load8(text);
+  if (length >= 4) return load4(text) | load4(text + length - 4) << (8 * (length - 4));
+  if (length == 0) return 0;
+  auto byte = [&](size_t k) { return uint64_t{static_cast<unsigned char>(text[k])} << (8 * k); };
+  return byte(0) | byte(length / 2) | byte(length - 1);
+}
+
+uint64_t hash_word(const char* text, size_t length, uint64_t head) {
+  // Eight bytes at a time, each step mixed by a multiplication.
+  uint64_t h = (head ^ length) * 0x9E3779B97F4A7C15ull;
+  if (length > 8) {
+    for (size_t k = 8; k + 8 < length; k += 8)
+      h = (h ^ (h >> 31) ^ load8(text + k)) * 0xFF51AFD7ED558CCDull;
+    h = (h ^ (h >> 31) ^ load8(text + length - 8)) * 0xC4CEB9FE1A85EC53ull;
   }
-  v = 0;
-  memcpy(&v, text, length);
-  h = (h ^ v) * 0xC4CEB9FE1A85EC53ull;
-  return h ^ (h >> 29);
+  h = (h ^ (h >> 29)) * 0xBF58476D1CE4E5B9ull;
+  return h ^ (h >> 32);
+}
+
+// What a slot holds of the hash, with the word's length (up to 255) in the
+// low byte.
+uint32_t slot_tag(uint64_t hash, size_t length) {
+  return (static_cast<uint32_t>(hash >> 32) & ~0xFFu) |
+         static_cast<uint32_t>(std::min<size_t>(length, 255));
 }
 
 }  // namespace
 
-void WordDictionary::clear() {
-  text_.clear();
-  word_start_.clear();
-  word_size_.clear();
-  word_hash_.clear();
-  std::fill(slots_.begin(), slots_.end(), 0);
+uint64_t WordDictionary::look_ahead(const char* text, size_t length) const {
+  uint64_t hash = hash_word(text, length, word_head(text, length));
+  if (!slots_.empty()) __builtin_prefetch(&slots_[hash & (slots_.size() - 1)]);
+  return hash;
 }
 
-uint32_t WordDictionary::lookup(const char* text, size_t length, uint64_t hash) const {
+void WordDictionary::clear() {
+  text_.clear();
+  // A table made for a large theme is made again small, so that a small
+  // theme does not pay for clearing it.
+  if (slots_.size() > 1024 && words_.size() * 8 < slots_.size()) {
+    slots_.assign(1024, Slot());
+  } else {
+    std::fill(slots_.begin(), slots_.end(), Slot());
+  }
+  words_.clear();
+  hashes_.clear();
+}
+
+uint32_t WordDictionary::lookup(const char* text, size_t length, uint64_t hash,
+                                uint64_t head) const {
   uint32_t mask = static_cast<uint32_t>(slots_.size() - 1);
-  uint64_t tag = hash >> 32 << 32;
+  uint32_t tag = slot_tag(hash, length);
   for (uint32_t slot = static_cast<uint32_t>(hash) & mask;; slot = (slot + 1) & mask) {
-    uint64_t entry = slots_[slot];
-    if (entry == 0) return slot;
-    if ((entry & ~uint64_t{0xFFFFFFFF}) != tag) continue;
-    uint32_t number = static_cast<uint32_t>(entry) - 1;
-    if (word_size_[number] == length &&
-        memcmp(text_.data() + word_start_[number], text, length) == 0) {
+    const Slot& entry = slots_[slot];
+    if (entry.number == 0) return slot;
+    if (entry.tag != tag || entry.head != head) continue;
+    if (length <= 8) return slot;
+    const Word& word = words_[entry.number - 1];
+    if (word.size == length && memcmp(text_.data() + word.start + 8, text + 8, length - 8) == 0) {
       return slot;
     }
   }
 }
 
 void WordDictionary::grow() {
-  size_t size = slots_.empty() ? 1024 : slots_.size() * 2;
-  slots_.assign(size, 0);
-  uint32_t mask = static_cast<uint32_t>(size - 1);
-  for (uint32_t number = 0; number < word_start_.size(); ++number) {
-    uint32_t slot = static_cast<uint32_t>(word_hash_[number]) & mask;
-    while (slots_[slot] != 0) slot = (slot + 1) & mask;
-    slots_[slot] = (word_hash_[number] >> 32 << 32) | (number + 1);
+  std::vector<Slot> old(slots_.empty() ? 1024 : slots_.size() * 2);
+  old.swap(slots_);
+  uint32_t mask = static_cast<uint32_t>(slots_.size() - 1);
+  for (const Slot& entry : old) {
+    if (entry.number == 0) continue;
+    uint32_t slot = static_cast<uint32_t>(hashes_[entry.number - 1]) & mask;
+    while (slots_[slot].number != 0) slot = (slot + 1) & mask;
+    slots_[slot] = entry;
   }
 }
 
-uint32_t WordDictionary::intern(const char* text, size_t length) {
+uint32_t WordDictionary::intern(const char* text, size_t length, uint64_t hash) {
   // At most half of the slots are taken, so a lookup always ends.
-  if (2 * (word_start_.size() + 1) > slots_.size()) grow();
-  uint64_t hash = hash_word(text, length);
-  uint32_t slot = lookup(text, length, hash);
-  if (slots_[slot] != 0) return static_cast<uint32_t>(slots_[slot]) - 1;
+  if (2 * (words_.size() + 1) > slots_.size()) grow();
+  uint64_t head = word_head(text, length);
+  uint32_t slot = lookup(text, length, hash, head);
+  if (slots_[slot].number != 0) return slots_[slot].number - 1;
   uint32_t number = size();
-  word_start_.push_back(static_cast<uint32_t>(text_.size()));
-  word_size_.push_back(static_cast<uint32_t>(length));
-  word_hash_.push_back(hash);
+  words_.push_back({static_cast<uint32_t>(text_.size()), static_cast<uint32_t>(length)});
+  hashes_.push_back(hash);
   text_.append(text, length);
-  slots_[slot] = (hash >> 32 << 32) | (number + 1);
+  slots_[slot] = {head, slot_tag(hash, length), number + 1};
   return number;
 }
 
@@ -159,14 +198,31 @@ Status read_block_words(const SourceFile& source, const BlockIndex& index, uint3
   size_t room = list->size() + kWordListCapacity;  // the list's end for this block
   LineRead read;
   for (bool file_start = index.offset(b) == 0; reads.next(&read); file_start = false) {
+    // The words of the read are hashed first, so that their slots of the
+    // dictionary are on their way while the first ones are looked up.
     LineWords line_words(read, source.encoding, file_start);
+    struct Found {
+      const char* text;
+      size_t length;
+      uint64_t hash;
+    } found[kLineSlotSize / (kMinWordLength + 1) + 1];
+    size_t words = 0;
     const char* word;
     size_t length;
     while (line_words.next(&word, &length)) {
-      if (length < kMinWordLength) continue;
-      uint32_t number = dictionary.intern(word, length);
+      if (length >= kMinWordLength)
+        found[words++] = {word, length, dictionary.look_ahead(word, length)};
+    }
+    // Likewise the numbers, before their marks in `seen` are looked at.
+    uint32_t numbers[std::size(found)];
+    for (size_t k = 0; k < words; ++k) {
+      numbers[k] = dictionary.intern(found[k].text, found[k].length, found[k].hash);
+      if (numbers[k] < seen->size()) __builtin_prefetch(seen->data() + numbers[k]);
+    }
+    if (seen->size() < dictionary.size()) seen->resize(dictionary.size(), 0);
+    for (size_t k = 0; k < words; ++k) {
+      uint32_t number = numbers[k];
       if (list->size() < room) list->push_back(number);
-      if (number >= seen->size()) seen->resize(number + 1, 0);
       if ((*seen)[number] == stamp) continue;
       (*seen)[number] = stamp;
       set->push_back(number);

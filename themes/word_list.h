@@ -31,21 +31,34 @@ inline constexpr size_t kMinWordLength = 3;          // shorter words are skippe
 class WordDictionary {
  public:
   void clear();
-  uint32_t size() const { return static_cast<uint32_t>(word_start_.size()); }
+  uint32_t size() const { return static_cast<uint32_t>(words_.size()); }
 
   // The number of the word, which is added when it is new.
-  uint32_t intern(const char* text, size_t length);
+  uint32_t intern(const char* text, size_t length) {
+    return intern(text, length, look_ahead(text, length));
+  }
+  // The same in two steps: the word's hash, for which the table's memory is
+  // fetched ahead, and the number.
+  uint64_t look_ahead(const char* text, size_t length) const;
+  uint32_t intern(const char* text, size_t length, uint64_t hash);
 
  private:
-  uint32_t lookup(const char* text, size_t length, uint64_t hash) const;  // slot index
+  struct Slot {
+    uint64_t head = 0;    // the word's first 8 bytes, zero-padded
+    uint32_t tag = 0;     // part of its hash, and its length up to 255
+    uint32_t number = 0;  // its number + 1; 0 when the slot is empty
+  };
+  struct Word {
+    uint32_t start;  // where the word starts in text_
+    uint32_t size;   // its length
+  };
+  uint32_t lookup(const char* text, size_t length, uint64_t hash, uint64_t head) const;  // slot
   void grow();
 
-  std::string text_;                  // the words' characters, one after another
-  std::vector<uint32_t> word_start_;  // by number: where the word starts in text_
-  std::vector<uint32_t> word_size_;   // by number: its length
-  std::vector<uint64_t> word_hash_;   // by number: its hash
-  std::vector<uint64_t> slots_;       // open addressing: hash's high half << 32 | number + 1;
-                                      // 0 when empty
+  std::string text_;              // the words' characters, one after another
+  std::vector<Word> words_;       // by number
+  std::vector<uint64_t> hashes_;  // by number: its hash
+  std::vector<Slot> slots_;       // open addressing, at most half taken
 };
 
 // Reads block b of the index once, numbering its words of 3 or more

@@ -179,7 +179,8 @@ std::string random_block(std::mt19937& random) {
 }
 
 // A block of the large themes: up to 12 lines of words drawn from a few
-// thousand, the small numbers far more often than the large ones; now and
+// thousand (some long, with the same first 8 bytes), the small numbers far
+// more often than the large ones; now and
 // then a block without a word of 3 or more characters, one past the word
 // list's 2000 words, or a line of the small themes' tricky words.
 std::string large_theme_block(std::mt19937& random) {
@@ -194,7 +195,8 @@ std::string large_theme_block(std::mt19937& random) {
       block += random_line(random);
     } else {
       for (int w = 0, words = kind == 0 ? 12 : 1 + static_cast<int>(random() % 8); w < words; ++w)
-        block += "wd" + std::to_string(random() % (1 + random() % 3000)) + " ";
+        block += (random() % 4 ? "wd" : "wordhead") +
+                 std::to_string(random() % (1 + random() % 3000)) + " ";
       block += "\n";
     }
   }
