@@ -72,9 +72,9 @@ Status SimilarCandidates::prepare(const ThemeBlocks& theme, const SourceFile& so
   std::vector<uint32_t> start(n + 2, 0);  // by number of holders: words held that often
   for (uint32_t w = 0; w < words; ++w) ++start[held[w] + 1];
   for (uint32_t h = 0; h <= n; ++h) start[h + 1] += start[h];
+  lone_words_ = start[2];
   std::vector<uint32_t> renumber(words);
   for (uint32_t w = 0; w < words; ++w) renumber[w] = start[held[w]]++;
-  lone_words_ = start[1];
   for (uint32_t& w : list_words_) w = renumber[w];
   for (uint32_t& w : set_words_) w = renumber[w];
   // The word-to-blocks table, each word's positions in increasing order.
@@ -87,6 +87,11 @@ Status SimilarCandidates::prepare(const ThemeBlocks& theme, const SourceFile& so
   for (uint32_t p = 0; p < n; ++p) {
     for (uint32_t k = set_start_[p]; k < set_start_[p + 1]; ++k)
       holders_[spans_[set_words_[k]].end++] = p;
+  }
+  // And each word set again from the table, in increasing number.
+  start.assign(set_start_.begin(), set_start_.end());
+  for (uint32_t w = 0; w < words; ++w) {
+    for (uint32_t e = spans_[w].first; e < spans_[w].end; ++e) set_words_[start[holders_[e]]++] = w;
   }
   weight_.assign(words, 0);
   skip_.resize(n + 1);
@@ -109,9 +114,14 @@ void SimilarCandidates::start(const ThemeBlocks& theme, uint32_t p, uint32_t las
   last_ = std::min(last, theme.block_count - 1);
   every_block_ = false;
   uint32_t count = list_start_[p + 1] - list_start_[p];
-  for (uint32_t k = list_start_[p]; k < list_start_[p + 1]; ++k) {
-    uint32_t w = list_words_[k];
-    if (weight_[w]++ == 0) distinct_.push_back(w);
+  for (uint32_t k = list_start_[p]; k < list_start_[p + 1]; ++k) ++weight_[list_words_[k]];
+  if (count < kWordListCapacity) {
+    // No word was left out of the list: its words are those of the set.
+    distinct_.assign(set_words_.begin() + set_start_[p], set_words_.begin() + set_start_[p + 1]);
+  } else {
+    for (uint32_t k = set_start_[p]; k < set_start_[p + 1]; ++k) {
+      if (weight_[set_words_[k]] != 0) distinct_.push_back(set_words_[k]);
+    }
   }
   product_ = count * similarity_ratio;  // as the word test takes it, modulo 2^32
   uint64_t need = (uint64_t{product_} + 99) / 100;
@@ -121,7 +131,6 @@ void SimilarCandidates::start(const ThemeBlocks& theme, uint32_t p, uint32_t las
     at_ = p + 1;
     return;
   }
-  std::sort(distinct_.begin(), distinct_.end());  // rarest first
   // The prefix: its blocks are the candidates.
   uint64_t remaining = count;  // list entries of the words not yet read
   size_t k = 0;
@@ -179,18 +188,19 @@ void SimilarCandidates::drop_hopeless(uint64_t least) {
 
 size_t SimilarCandidates::read_holders(const ThemeBlocks& theme, uint32_t w, uint32_t p,
                                        bool gather) {
-  // The entries of w within the range. Those at or before p are dropped;
-  // the others still alive are packed to the end of the part read.
+  // The entries of w within the range. Those at or before p are dropped.
   uint32_t* begin = holders_.data() + spans_[w].first;
   uint32_t* end = holders_.data() + spans_[w].end;
   uint32_t* from = const_cast<uint32_t*>(first_above(begin, end, p));
   uint32_t* stop = const_cast<uint32_t*>(first_above(from, end, last_));
-  uint32_t* kept = stop;
-  const uint8_t* alive = theme.theme_bitmap.data();
+  size_t read = static_cast<size_t>(stop - from);
   uint16_t* found = found_.data();
   uint32_t weight = weight_[w];
   if (gather) {
-    // A dead block is never a candidate, so its count stays 0.
+    // A dead block is never a candidate, so its count stays 0; its entry is
+    // dropped, the others being packed to the end of the part read.
+    const uint8_t* alive = theme.theme_bitmap.data();
+    uint32_t* kept = stop;
     uint32_t* gathered = candidates_.data() + candidate_count_;
     for (uint32_t* c = stop; c-- != from;) {
       uint32_t q = *c;
@@ -203,22 +213,19 @@ size_t SimilarCandidates::read_holders(const ThemeBlocks& theme, uint32_t w, uin
       found[q] = static_cast<uint16_t>(f + (weight & (0u - live)));
     }
     candidate_count_ = static_cast<uint32_t>(gathered - candidates_.data());
+    from = kept;
   } else {
     // Only the candidates count: the others have 0 and keep it.
-    for (uint32_t* c = stop; c-- != from;) {
-      uint32_t q = *c;
-      uint32_t live = alive[q] != 0;
-      kept[-1] = q;
-      kept -= live;
-      uint32_t f = found[q];
-      found[q] = static_cast<uint16_t>(f + (f != 0 ? weight : 0));
+    for (uint32_t* c = from; c != stop; ++c) {
+      uint32_t f = found[*c];
+      found[*c] = static_cast<uint16_t>(f + (f != 0 ? weight : 0));
     }
   }
-  spans_[w].first = static_cast<uint32_t>(kept - holders_.data());
+  spans_[w].first = static_cast<uint32_t>(from - holders_.data());
   // Counted in found_ now; the words left are counted when a candidate is
   // tried.
   weight_[w] = 0;
-  return static_cast<size_t>(stop - from);
+  return read;
 }
 
 uint32_t SimilarCandidates::next_alive(const ThemeBlocks& theme, uint32_t q) {

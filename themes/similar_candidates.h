@@ -20,10 +20,13 @@
 // block passes the word test, and every alive block of the range is a
 // candidate.
 //
-// Entries of the table whose block is no longer alive, or lies at or before
-// the left-hand block, can never be candidates again (blocks only ever die,
-// and left-hand positions only grow), so they are dropped as they are met;
-// the table's cost is the number of candidates plus the entries dropped.
+// Words are numbered from the rarest to the most common, and each word set
+// is kept in increasing number, so a list's words come rarest first without
+// a sort; a word held by the left-hand block alone gives no candidate.
+// Entries of the table that lie at or before the left-hand block can never
+// be candidates again (left-hand positions only grow), nor those of a block
+// no longer alive (blocks only ever die), so they are dropped as they are
+// met (those of dead blocks while candidates are gathered).
 
 #ifndef KARVEL_THEMES_SIMILAR_CANDIDATES_H_
 #define KARVEL_THEMES_SIMILAR_CANDIDATES_H_
@@ -78,7 +81,7 @@ class SimilarCandidates {
   std::vector<uint32_t> list_start_;  // by position: where its word list starts in list_words_
   std::vector<uint32_t> list_words_;  // the word lists, position after position
   std::vector<uint32_t> set_start_;   // by position: where its word set starts in set_words_
-  std::vector<uint32_t> set_words_;   // the word sets, position after position
+  std::vector<uint32_t> set_words_;   // the word sets, position after position, each increasing
   std::vector<uint32_t> holders_;     // positions of the blocks holding each word, increasing
   struct Span {
     uint32_t first;  // its first entry of holders_ still kept
