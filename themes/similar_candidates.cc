@@ -141,11 +141,9 @@ void SimilarCandidates::start(const ThemeBlocks& theme, uint32_t p, uint32_t las
     weight_[distinct_[k]] = 0;
   }
   for (; k < distinct_.size() && remaining >= need; ++k) {
-    // The tables are far apart in memory: ask for the next words' parts early.
-    if (k + 8 < distinct_.size()) __builtin_prefetch(&spans_[distinct_[k + 8]]);
-    if (k + 4 < distinct_.size()) __builtin_prefetch(&holders_[spans_[distinct_[k + 4]].first]);
+    look_ahead(k);
     remaining -= weight_[distinct_[k]];
-    read += read_holders(theme, distinct_[k], p, true);
+    read += gather(theme, distinct_[k], in_range(distinct_[k], p));
   }
   // The words after it, while reading their blocks costs less than trying
   // the candidates: a candidate whose words found so far, with all the words
@@ -159,15 +157,12 @@ void SimilarCandidates::start(const ThemeBlocks& theme, uint32_t p, uint32_t las
       unsifted = 0;
       if (candidate_count_ == 0) break;
     }
+    look_ahead(k);
     uint32_t w = distinct_[k];
-    const uint32_t* begin = holders_.data() + spans_[w].first;
-    const uint32_t* end = holders_.data() + spans_[w].end;
-    if (first_above(begin, end, last_) - begin >
-        static_cast<ptrdiff_t>(candidate_count_ * kTryCost)) {
-      break;
-    }
+    Entries entries = in_range(w, p);
+    if (entries.size() > candidate_count_ * kTryCost) break;
     remaining -= weight_[w];
-    unsifted += read_holders(theme, w, p, false);
+    unsifted += tally(w, entries);
   }
   drop_hopeless(need - remaining);
   std::sort(candidates_.begin(), candidates_.begin() + candidate_count_);
@@ -186,46 +181,58 @@ void SimilarCandidates::drop_hopeless(uint64_t least) {
   candidate_count_ = kept;
 }
 
-size_t SimilarCandidates::read_holders(const ThemeBlocks& theme, uint32_t w, uint32_t p,
-                                       bool gather) {
-  // The entries of w within the range. Those at or before p are dropped.
-  uint32_t* begin = holders_.data() + spans_[w].first;
-  uint32_t* end = holders_.data() + spans_[w].end;
-  uint32_t* from = const_cast<uint32_t*>(first_above(begin, end, p));
-  uint32_t* stop = const_cast<uint32_t*>(first_above(from, end, last_));
-  size_t read = static_cast<size_t>(stop - from);
+void SimilarCandidates::look_ahead(size_t k) const {
+  // The tables are far apart in memory: ask for the next words' parts early.
+  if (k + 8 < distinct_.size()) __builtin_prefetch(&spans_[distinct_[k + 8]]);
+  if (k + 4 < distinct_.size()) __builtin_prefetch(&holders_[spans_[distinct_[k + 4]].first]);
+}
+
+SimilarCandidates::Entries SimilarCandidates::in_range(uint32_t w, uint32_t p) {
+  const uint32_t* begin = holders_.data() + spans_[w].first;
+  const uint32_t* end = holders_.data() + spans_[w].end;
+  Entries entries;
+  entries.from = const_cast<uint32_t*>(first_above(begin, end, p));
+  entries.stop = const_cast<uint32_t*>(first_above(entries.from, end, last_));
+  spans_[w].first = static_cast<uint32_t>(entries.from - holders_.data());
+  return entries;
+}
+
+size_t SimilarCandidates::gather(const ThemeBlocks& theme, uint32_t w, Entries entries) {
+  // A dead block is never a candidate, so its count stays 0; its entry is
+  // dropped, the others being packed to the end of the part read.
+  const uint8_t* alive = theme.theme_bitmap.data();
   uint16_t* found = found_.data();
   uint32_t weight = weight_[w];
-  if (gather) {
-    // A dead block is never a candidate, so its count stays 0; its entry is
-    // dropped, the others being packed to the end of the part read.
-    const uint8_t* alive = theme.theme_bitmap.data();
-    uint32_t* kept = stop;
-    uint32_t* gathered = candidates_.data() + candidate_count_;
-    for (uint32_t* c = stop; c-- != from;) {
-      uint32_t q = *c;
-      uint32_t live = alive[q] != 0;
-      kept[-1] = q;
-      kept -= live;
-      uint32_t f = found[q];
-      *gathered = q;
-      gathered += live & (f == 0);
-      found[q] = static_cast<uint16_t>(f + (weight & (0u - live)));
-    }
-    candidate_count_ = static_cast<uint32_t>(gathered - candidates_.data());
-    from = kept;
-  } else {
-    // Only the candidates count: the others have 0 and keep it.
-    for (uint32_t* c = from; c != stop; ++c) {
-      uint32_t f = found[*c];
-      found[*c] = static_cast<uint16_t>(f + (f != 0 ? weight : 0));
-    }
+  uint32_t* kept = entries.stop;
+  uint32_t* gathered = candidates_.data() + candidate_count_;
+  for (uint32_t* c = entries.stop; c-- != entries.from;) {
+    uint32_t q = *c;
+    uint32_t live = alive[q] != 0;
+    kept[-1] = q;
+    kept -= live;
+    uint32_t f = found[q];
+    *gathered = q;
+    gathered += live & (f == 0);
+    found[q] = static_cast<uint16_t>(f + (weight & (0u - live)));
   }
-  spans_[w].first = static_cast<uint32_t>(from - holders_.data());
+  candidate_count_ = static_cast<uint32_t>(gathered - candidates_.data());
+  spans_[w].first = static_cast<uint32_t>(kept - holders_.data());
   // Counted in found_ now; the words left are counted when a candidate is
   // tried.
   weight_[w] = 0;
-  return read;
+  return entries.size();
+}
+
+size_t SimilarCandidates::tally(uint32_t w, Entries entries) {
+  // Only the candidates count: the others have 0 and keep it.
+  uint16_t* found = found_.data();
+  uint32_t weight = weight_[w];
+  for (const uint32_t* c = entries.from; c != entries.stop; ++c) {
+    uint32_t f = found[*c];
+    found[*c] = static_cast<uint16_t>(f + (f != 0 ? weight : 0));
+  }
+  weight_[w] = 0;
+  return entries.size();
 }
 
 uint32_t SimilarCandidates::next_alive(const ThemeBlocks& theme, uint32_t q) {

@@ -69,11 +69,21 @@ class SimilarCandidates {
   // The first alive position at or after q (n when there is none); dead
   // positions are linked past, so each is skipped once.
   uint32_t next_alive(const ThemeBlocks& theme, uint32_t q);
-  // Reads the blocks of word w in the current range (dropping the entries
-  // that can no longer be candidates) and adds w's weight to the found count
-  // of the candidates among them; with `gather` the others become candidates.
-  // Returns the number of entries read.
-  size_t read_holders(const ThemeBlocks& theme, uint32_t w, uint32_t p, bool gather);
+  // The entries of word w's blocks in the current range; the entries
+  // before it, at or before p, are dropped.
+  struct Entries {
+    uint32_t* from;
+    uint32_t* stop;
+    size_t size() const { return static_cast<size_t>(stop - from); }
+  };
+  Entries in_range(uint32_t w, uint32_t p);
+  // Fetches the table's parts for the words a few places after the k-th.
+  void look_ahead(size_t k) const;
+  // Adds w's weight to the found count of the blocks of `entries` that are
+  // candidates; with gather() the others alive become candidates (the
+  // entries of dead blocks are dropped). Both return the number of entries.
+  size_t gather(const ThemeBlocks& theme, uint32_t w, Entries entries);
+  size_t tally(uint32_t w, Entries entries);
   // Drops the candidates that found fewer than `least` entries.
   void drop_hopeless(uint64_t least);
 
