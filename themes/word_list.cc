@@ -79,8 +79,8 @@ void WordDictionary::clear() {
   hashes_.clear();
 }
 
-uint32_t WordDictionary::lookup(const char* text, size_t length, uint64_t hash,
-                                uint64_t head) const {
+inline uint32_t WordDictionary::lookup(const char* text, size_t length, uint64_t hash,
+                                       uint64_t head) const {
   uint32_t mask = static_cast<uint32_t>(slots_.size() - 1);
   uint32_t tag = slot_tag(hash, length);
   for (uint32_t slot = static_cast<uint32_t>(hash) & mask;; slot = (slot + 1) & mask) {
@@ -220,13 +220,16 @@ Status read_block_words(const SourceFile& source, const BlockIndex& index, uint3
       if (numbers[k] < seen->size()) __builtin_prefetch(seen->data() + numbers[k]);
     }
     if (seen->size() < dictionary.size()) seen->resize(dictionary.size(), 0);
+    list->insert(list->end(), numbers, numbers + std::min(words, room - list->size()));
+    uint32_t* mark = seen->data();
+    size_t taken = 0;
     for (size_t k = 0; k < words; ++k) {
       uint32_t number = numbers[k];
-      if (list->size() < room) list->push_back(number);
-      if ((*seen)[number] == stamp) continue;
-      (*seen)[number] = stamp;
-      set->push_back(number);
+      numbers[taken] = number;
+      taken += mark[number] != stamp;
+      mark[number] = stamp;
     }
+    set->insert(set->end(), numbers, numbers + taken);
   }
   return reads.status();
 }
