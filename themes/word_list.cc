@@ -67,14 +67,13 @@ uint64_t WordDictionary::look_ahead(const char* text, size_t length) const {
 }
 
 void WordDictionary::clear() {
+  // The table is made again for as many words as the last use held, at most
+  // a quarter taken: a small theme after a large one does not pay for
+  // clearing the large table, nor a run of like themes for growing it.
+  size_t slots = 1024;
+  while (slots < 4 * words_.size()) slots *= 2;
+  slots_.assign(slots, Slot());
   text_.clear();
-  // A table made for a large theme is made again small, so that a small
-  // theme does not pay for clearing it.
-  if (slots_.size() > 1024 && words_.size() * 8 < slots_.size()) {
-    slots_.assign(1024, Slot());
-  } else {
-    std::fill(slots_.begin(), slots_.end(), Slot());
-  }
   words_.clear();
   hashes_.clear();
 }
