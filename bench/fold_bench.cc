@@ -38,8 +38,8 @@ uint64_t copy_reads(const char* p, size_t n, bool fold, karvel::TextEncoding enc
   uint64_t reads = 0;
   karvel::for_each_line_read(p, n, [&](const karvel::LineRead& read) {
     char slot[karvel::kLineSlotSize];
-    read.copy_to_slot(slot);
-    if (fold) karvel::fold_text(slot, encoding);
+    size_t length = read.copy_to_slot(slot);
+    if (fold) karvel::fold_text(slot, length, encoding);
     *sum += static_cast<unsigned char>(slot[0]);
     ++reads;
   });

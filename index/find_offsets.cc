@@ -77,7 +77,7 @@ Status read_range(int fd, const SourceMap* map, const std::string& file_name,
         // A byte-order mark that begins the file is no part of its text.
         size_t mark =
             offset == 0 && lines == 1 ? byte_order_mark_length(slot, length, encoding) : 0;
-        fold_text(slot + mark, encoding);
+        fold_text(slot + mark, length - mark, encoding);
         matcher.add_line(slot + mark, length - mark);
       }
       if (ends.ends_block(read)) break;

@@ -10,9 +10,11 @@
 
 namespace karvel {
 
-void fold_text(char* line, TextEncoding encoding) {
+void fold_text(char* line, TextEncoding encoding) { fold_text(line, strlen(line), encoding); }
+
+void fold_text(char* line, size_t length, TextEncoding encoding) {
   if (encoding == TextEncoding::kUtf8) {
-    fold_utf8_line(line);
+    fold_utf8_line(line, length);
   } else {
     fold_line(line);
   }

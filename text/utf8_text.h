@@ -26,8 +26,9 @@ void put_utf8_character(uint32_t code_point, size_t length, unsigned char* p);
 // every other code point folds to itself.
 uint32_t fold_code_point(uint32_t code_point);
 
-// Folds a NUL-terminated line in place up to its first line feed or NUL.
-void fold_utf8_line(char* line);
+// Folds the `length` bytes at `line` in place, up to the first line feed or
+// NUL among them.
+void fold_utf8_line(char* line, size_t length);
 
 // True for the 14 ASCII delimiters, NUL, and the characters beyond ASCII of
 // the general categories Z (separators) and P (punctuation). The rest of

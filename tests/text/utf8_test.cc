@@ -79,12 +79,12 @@ TEST(Utf8Text, EveryCodePointFoldsAndDelimitsAsTheUnicodeDataSay) {
   ASSERT_GT(unicode().delimiters.size(), 800u);
   for (uint32_t c = 1; c < 0x110000; ++c) {
     if (c >= 0xD800 && c < 0xE000) continue;
-    // Eight in a row, so that ASCII is folded eight bytes at a time too.
+    // Seventeen in a row, so that ASCII is folded sixteen bytes at a time too.
     std::string line, folded;
     auto it = unicode().folding.find(c);
-    for (int i = 0; i < 8; ++i) line += encode(c);
-    for (int i = 0; i < 8; ++i) folded += encode(it == unicode().folding.end() ? c : it->second);
-    fold_utf8_line(line.data());
+    for (int i = 0; i < 17; ++i) line += encode(c);
+    for (int i = 0; i < 17; ++i) folded += encode(it == unicode().folding.end() ? c : it->second);
+    fold_utf8_line(line.data(), line.size());
     ASSERT_EQ(line, folded) << std::hex << c;
     ASSERT_EQ(is_utf8_delimiter(c), unicode().delimiters.count(c) == 1) << std::hex << c;
   }
@@ -254,6 +254,44 @@ TEST(Utf8Text, MatcherAgreesWithTheLiteralRulesOnRandomBlocks) {
   }
   EXPECT_GT(themed, blocks / 5);
   EXPECT_LT(themed, blocks * 4 / 5);
+}
+
+// The folding loop before it took sixteen bytes at a time: the end found
+// first, then one character or lone byte at a time.
+void character_loop_fold(char* line) {
+  unsigned char* p = reinterpret_cast<unsigned char*>(line);
+  const unsigned char* end = p + strcspn(line, "\n");
+  while (p < end) {
+    uint32_t c;
+    size_t length = utf8_character(p, end, &c);
+    if (length != 0 && fold_code_point(c) != c) put_utf8_character(fold_code_point(c), length, p);
+    p += std::max<size_t>(length, 1);
+  }
+}
+
+TEST(Utf8Text, FoldingAgreesWithTheCharacterLoopOnRandomBytes) {
+  std::mt19937 rng(16);
+  for (int i = 0; i < 20000; ++i) {
+    std::string line;  // a read: up to 99 bytes, perhaps cut inside a character
+    while (line.size() < 99 && rng() % 40 != 0) {
+      uint32_t r = rng() % 64;
+      if (r < 2)
+        line += r == 0 ? '\n' : '\0';
+      else if (r < 8)
+        line += static_cast<char>(rng());
+      else if (r < 16)
+        line += std::string(rng() % 20, static_cast<char>('A' + rng() % 40));
+      else if (r < 24)
+        line += {static_cast<char>(0xC2 + rng() % 30), static_cast<char>(0x80 + rng() % 64)};
+      else
+        line += random_text(rng, 1);
+    }
+    line.resize(std::min<size_t>(line.size(), 99));
+    std::string expected = line;
+    character_loop_fold(expected.data());
+    fold_utf8_line(line.data(), line.size());
+    ASSERT_EQ(line, expected) << "string " << i;
+  }
 }
 
 // Words of the similarity test: runs of characters between delimiters, the
