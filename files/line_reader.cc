@@ -45,7 +45,8 @@ size_t LineRead::copy_to_slot(char* slot) const {
     memcpy(slot, bytes, n);
   }
   slot[n] = '\0';
-  return strlen(slot);
+  const void* nul = memchr(slot, '\0', n);
+  return nul != nullptr ? static_cast<size_t>(static_cast<const char*>(nul) - slot) : n;
 }
 
 size_t LineRead::text_length() const {
