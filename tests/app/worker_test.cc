@@ -23,8 +23,8 @@
 #include "app/dialog_texts.h"
 #include "app/main_dialog.h"
 #include "app/worker.h"
-#include "app_test_support.h"
 #include "conservation.h"
+#include "dialog_support.h"
 #include "engine/run_context.h"
 
 using karvel::RunContext;

@@ -11,10 +11,12 @@
 
 #include <gtest/gtest.h>
 
-#include "hardening_support.h"
+#include "test_support.h"
 
 namespace karvel::hardening {
 namespace {
+
+using namespace karvel::testing;
 
 TEST(BadKeywords, LinesOfMarksOnlyAreEmptyKeywords) {
   // '*' is an empty word-end keyword: it matches a line whose first character

@@ -13,12 +13,13 @@
 #include <gtest/gtest.h>
 
 #include "files/source_map.h"
-#include "hardening_support.h"
 #include "random_corpus.h"
 #include "test_support.h"
 
 namespace karvel::hardening {
 namespace {
+
+using namespace karvel::testing;
 
 std::string to_crlf(const std::string& text) {
   std::string out;

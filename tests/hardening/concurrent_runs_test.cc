@@ -13,17 +13,13 @@
 
 #include <gtest/gtest.h>
 
-#include "hardening_support.h"
 #include "random_corpus.h"
 #include "test_support.h"
 
 namespace karvel::hardening {
 namespace {
 
-using testing::file_exists;
-using testing::read_file;
-using testing::TempDir;
-using testing::write_file;
+using namespace karvel::testing;
 
 std::string refusal(const std::string& title, const std::string& name) {
   return "Error: " + title + " file " + name + " is being used by another run";
@@ -47,7 +43,7 @@ TEST(ConcurrentRuns, TwoRunsOnOneDestinationNeverMix) {
     write_file(dir.file(p + "kwd"), random_keywords(random, vocabulary));
     arguments[r] = {"src=" + p + "src", "kwd=" + p + "kwd", "dst=shared.dst", "rst=" + p + "rst",
                     "dbl=" + p + "dbl", "log=" + p + "log", "rst_dst=N"};
-    ASSERT_EQ(run_batch_guarded(dir.path(), arguments[r]).status, 0);
+    ASSERT_EQ(run_batch(dir.path(), arguments[r]).status, 0);
     alone[r] = read_file(dir.file("shared.dst"));
     unlink(dir.file("shared.dst").c_str());
   }
@@ -60,9 +56,9 @@ TEST(ConcurrentRuns, TwoRunsOnOneDestinationNeverMix) {
     BatchRun runs[2];
     std::thread later([&] {
       usleep(delay);
-      runs[1 - first] = run_batch_guarded(dir.path(), arguments[1 - first]);
+      runs[1 - first] = run_batch(dir.path(), arguments[1 - first]);
     });
-    runs[first] = run_batch_guarded(dir.path(), arguments[first]);
+    runs[first] = run_batch(dir.path(), arguments[first]);
     later.join();
     std::string dst = read_file(dir.file("shared.dst"));
     const std::vector<std::string> message = {refusal("Destination", "shared.dst")};
@@ -134,7 +130,7 @@ TEST(ConcurrentRuns, FilesOfARunningRunAreRefused) {
   for (const auto& c : cases) {
     std::vector<std::string> arguments = {"src=#src",  "kwd=#kwd",  "dst=o.dst", "dbl=o.dbl",
                                           "rst=o.rst", "log=o.log", c.word};
-    BatchRun other = run_batch_guarded(dir.path(), arguments);
+    BatchRun other = run_batch(dir.path(), arguments);
     if (c.error.empty()) {
       EXPECT_EQ(other.status, 0) << other.out;
       continue;

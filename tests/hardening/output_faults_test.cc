@@ -1,7 +1,10 @@
 // Faults injected into the output files: every write, flush to the disk and
-// close of a run fails in turn, one per run. Each such run must fail with one
-// "Error: " line, leave the destination, doubles and rest files byte for byte
-// as they were before it, and leave its inputs alone.
+// close of a run fails in turn, one per run; and a disk that fills up. Each
+// such run must fail with one "Error: " line, leave the destination, doubles
+// and rest files byte for byte as they were before it, and leave its inputs
+// alone.
+
+#include <sys/mount.h>
 
 #include <cerrno>
 #include <string>
@@ -10,17 +13,13 @@
 #include <gtest/gtest.h>
 
 #include "files/output_faults.h"
-#include "hardening_support.h"
 #include "random_corpus.h"
 #include "test_support.h"
 
 namespace karvel::hardening {
 namespace {
 
-using testing::read_file;
-using testing::RecordingView;
-using testing::TempDir;
-using testing::write_file;
+using namespace karvel::testing;
 
 // Fails every step of a run over `source` and `keywords` in turn; returns
 // the problems found, or an empty string.
@@ -80,6 +79,40 @@ TEST(OutputFaults, EveryFailedStepRestoresTheOutputs) {
           << "seed " << seed;
     }
   }
+}
+
+// A disk that fills up during the run, as a file size limit and as a tmpfs of
+// 16 KiB when this process may mount one: the rest file is cut back to what
+// it held before the run, so no half block stays for the next run.
+TEST(OutputFaults, DiskThatFillsUpDuringTheRun) {
+  TempDir dir, small;
+  std::string source;
+  for (int b = 0; b < 40; ++b) {  // 40 blocks without theme, about 1 KB each
+    for (int l = 0; l < 10; ++l)
+      source += "block " + std::to_string(b) + std::string(90, 'x') + "\n";
+    source += "\n";
+  }
+  write_file(dir.file("#src"), source);
+  write_file(dir.file("#kwd"), "cat\n");
+  bool mounted = mount("karvel-test", small.path().c_str(), "tmpfs", 0, "size=16k") == 0;
+  const struct {
+    std::string rest;
+    uint64_t limit;
+    const char* cause;
+  } cases[] = {{dir.file("#rst"), 16384, "File too large"},
+               {small.file("r.rst"), 0, "No space left on device"}};
+  for (const auto& c : cases) {
+    if (c.limit == 0 && !mounted) continue;
+    write_file(c.rest, "an earlier run\n\n");
+    BatchRun failed = run_batch(dir.path(), {"rst=" + c.rest}, {60, false, c.limit});
+    std::string error = "Error: Can't write rest file " + c.rest + ": " + c.cause;
+    EXPECT_EQ(failed.status, 1) << failed.out << failed.err;
+    EXPECT_EQ(failed.errors(), std::vector<std::string>{error.substr(0, 79)});
+    EXPECT_TRUE(has_line(failed.list(), "Outputs restored to their size before the run"));
+    EXPECT_EQ(read_file(c.rest), "an earlier run\n\n");
+    EXPECT_TRUE(has_line(split_lines(read_file(dir.file("#log"))), error.substr(0, 98)));
+  }
+  if (mounted) umount(small.path().c_str());
 }
 
 }  // namespace

@@ -13,17 +13,13 @@
 
 #include "conservation.h"
 #include "files/source_map.h"
-#include "hardening_support.h"
 #include "random_corpus.h"
 #include "test_support.h"
 
 namespace karvel::hardening {
 namespace {
 
-using testing::read_file;
-using testing::RecordingView;
-using testing::TempDir;
-using testing::write_file;
+using namespace karvel::testing;
 
 struct Switches {
   bool rst_eq_dst = true;
@@ -210,7 +206,7 @@ TEST_P(BundledExample, LosesNothing) {
   write_file(dir.file("#kwd"), keywords);
 
   // The user's way: karvel-batch with its defaults in the folder.
-  BatchRun batch = run_batch_guarded(dir.path(), {});
+  BatchRun batch = run_batch(dir.path(), {});
   ASSERT_EQ(batch.status, 0) << batch.out << batch.err;
   EXPECT_TRUE(batch.errors().empty());
   ConservationResult result =

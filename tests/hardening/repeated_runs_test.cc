@@ -13,18 +13,13 @@
 
 #include <gtest/gtest.h>
 
-#include "hardening_support.h"
 #include "random_corpus.h"
 #include "test_support.h"
 
 namespace karvel::hardening {
 namespace {
 
-using testing::read_file;
-using testing::RecordingView;
-using testing::split_lines;
-using testing::TempDir;
-using testing::write_file;
+using namespace karvel::testing;
 
 const char kSource[] =
     "the cat sat on the mat\n\nthe cat sat on the mat\n\nthe cat sat on a mat\n\n"

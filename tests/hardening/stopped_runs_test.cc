@@ -16,7 +16,6 @@
 
 #include <gtest/gtest.h>
 
-#include "hardening_support.h"
 #include "random_corpus.h"
 #include "test_support.h"
 
@@ -27,9 +26,7 @@
 namespace karvel::hardening {
 namespace {
 
-using testing::read_file;
-using testing::split_lines;
-using testing::TempDir;
+using namespace karvel::testing;
 
 #if defined(__SANITIZE_ADDRESS__) || __has_feature(address_sanitizer) || \
     __has_feature(thread_sanitizer)
@@ -52,7 +49,7 @@ TEST(StoppedRuns, SignalsStopTheRunAndKeepWholeBlocks) {
     for (const char* name : {"#dst", "#dbl", "#rst", "#log"}) unlink(dir.file(name).c_str());
   };
   auto start = std::chrono::steady_clock::now();
-  BatchRun complete = run_batch_guarded(dir.path(), {}, {600});
+  BatchRun complete = run_batch(dir.path(), {}, {600});
   auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
       std::chrono::steady_clock::now() - start);
   ASSERT_EQ(complete.status, 0) << complete.out;
@@ -72,7 +69,7 @@ TEST(StoppedRuns, SignalsStopTheRunAndKeepWholeBlocks) {
     options.second_after_ms = c.twice ? 5 : -1;
     SCOPED_TRACE("signal " + std::to_string(c.signal) + " after " +
                  std::to_string(options.signal_after_ms) + " ms");
-    BatchRun stopped = run_batch_guarded(dir.path(), {}, options);
+    BatchRun stopped = run_batch(dir.path(), {}, options);
     // A run that was quicker this time may have ended before the signal.
     if (stopped.status == 0 &&
         read_file(dir.file("#log")).find("The program worked") != std::string::npos) {

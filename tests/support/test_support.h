@@ -1,16 +1,25 @@
-// Helpers for the tests: a temporary folder, whole-file reads and writes, and
-// a view that records what a run shows.
+// Helpers for the tests: a temporary folder, whole-file reads and writes, a
+// view that records what a run shows, runs in this process and through
+// karvel-batch (with a time limit, input, a file size limit, signals, or as
+// the unprivileged user "nobody"), and the checks every completed run must
+// pass: its inputs unchanged and every block of the source accounted for.
 
 #ifndef KARVEL_TESTS_SUPPORT_TEST_SUPPORT_H_
 #define KARVEL_TESTS_SUPPORT_TEST_SUPPORT_H_
 
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "conservation.h"
+#include "engine/run_context.h"
 #include "messages/run_view.h"
 
 namespace karvel::testing {
+
+using hardening::check_conservation;
+using hardening::ConservationResult;
 
 // A fresh folder, removed with everything in it when the object goes.
 class TempDir {
@@ -21,16 +30,20 @@ class TempDir {
   TempDir& operator=(const TempDir&) = delete;
 
   const std::string& path() const { return path_; }
-  // path() + "/" + name
-  std::string file(const std::string& name) const;
+  std::string file(const std::string& name) const { return path_ + "/" + name; }
 
  private:
   std::string path_;
 };
 
 void write_file(const std::string& path, const std::string& bytes);
-std::string read_file(const std::string& path);
+std::string read_file(const std::string& path);  // empty when missing
 bool file_exists(const std::string& path);
+// The lines of `text` split at line feeds (the line feeds removed).
+std::vector<std::string> split_lines(const std::string& text);
+bool has_line(const std::vector<std::string>& lines, const std::string& line);
+// The lines that begin with "Error: ".
+std::vector<std::string> error_lines(const std::vector<std::string>& lines);
 
 // Records the output list and the fields; answers the similarity question
 // from a prepared string of keys (-1 once they are used up).
@@ -50,13 +63,59 @@ class RecordingView : public RunView {
   size_t next_key = 0;
 };
 
-// Runs karvel-batch with `arguments` in folder `dir`, feeding `input` on its
-// standard input. Returns its exit status; fills *out and *err.
-int run_batch(const std::string& dir, const std::vector<std::string>& arguments,
-              const std::string& input, std::string* out, std::string* err);
+// The six file names of a run: by default the dialog's names in `dir`.
+struct RunNames {
+  std::string src, dst, dbl, rst, kwd, log;
+  static RunNames defaults_in(const std::string& dir);
+};
 
-// The lines of `text` split at line feeds (the line feeds removed).
-std::vector<std::string> split_lines(const std::string& text);
+// One run in `context`: debug off, similarity search, sort and Rst=Dst on.
+int run_defaults(RunContext& context, RunView& view, const RunNames& names,
+                 uint32_t length_ratio = 50, uint32_t similarity_ratio = 60);
+
+struct BatchOptions {
+  int timeout_seconds = 60;  // then the program is killed and timed_out set
+  bool as_nobody = false;    // run as uid and gid 65534
+  // When not 0, the largest file the program may write: writes past it fail.
+  uint64_t file_size_limit = 0;
+  // When not 0, sent `signal_after_ms` after the start, and once more
+  // `second_after_ms` later when that is not negative.
+  int signal = 0;
+  int signal_after_ms = 0;
+  int second_after_ms = -1;
+  std::string input = "";  // standard input
+};
+
+struct BatchRun {
+  int status = -1;  // exit status; 128 + signal when killed
+  bool timed_out = false;
+  std::string out, err;
+  std::vector<std::string> list() const { return split_lines(out); }
+  std::vector<std::string> errors() const { return error_lines(list()); }
+};
+
+// Runs karvel-batch in `dir` with `arguments`.
+BatchRun run_batch(const std::string& dir, const std::vector<std::string>& arguments,
+                   const BatchOptions& options = {});
+
+// True when this process can start a program as "nobody": the tests of
+// permissions need it when they run as root, who may read and write anything.
+bool can_run_as_nobody();
+
+// A run through karvel-batch with the default names in a fresh folder that
+// holds only `source` and `keywords`: what came out, and the checks.
+struct CheckedRun {
+  BatchRun batch;
+  std::string dst, dbl, rst, log;
+  bool inputs_unchanged = false;
+  ConservationResult conservation;
+};
+CheckedRun run_checked(const std::string& source, const std::string& keywords,
+                       const std::vector<std::string>& extra_arguments = {});
+
+// It ended in time with status 0 and no "Error: " line, its inputs are
+// unchanged, and nothing is lost.
+void expect_completed_and_conserved(const CheckedRun& run);
 
 }  // namespace karvel::testing
 

@@ -2,8 +2,8 @@
 // file under the dialog's default names, reading files and the output list,
 // and the controls of a dialog by number.
 
-#ifndef KARVEL_TESTS_APP_APP_TEST_SUPPORT_H_
-#define KARVEL_TESTS_APP_APP_TEST_SUPPORT_H_
+#ifndef KARVEL_TESTS_SUPPORT_DIALOG_SUPPORT_H_
+#define KARVEL_TESTS_SUPPORT_DIALOG_SUPPORT_H_
 
 #include <QString>
 #include <QStringList>
@@ -56,4 +56,4 @@ int count_of(const QStringList& lines, const QString& line);
 
 }  // namespace karvel::app_testing
 
-#endif  // KARVEL_TESTS_APP_APP_TEST_SUPPORT_H_
+#endif  // KARVEL_TESTS_SUPPORT_DIALOG_SUPPORT_H_

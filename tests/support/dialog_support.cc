@@ -1,6 +1,6 @@
 // Helpers for the dialog's tests.
 
-#include "app_test_support.h"
+#include "dialog_support.h"
 
 #include <QCheckBox>
 #include <QDir>

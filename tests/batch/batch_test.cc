@@ -1,0 +1,435 @@
+// Whole runs through karvel-batch: the output list, the protocol, the output
+// files and the exit status, byte for byte; the similarity question answered
+// on standard input; and every way a run is refused or fails, each with one
+// "Error: " line, exit status 1 and its inputs untouched.
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <regex>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "test_support.h"
+
+namespace karvel::testing {
+namespace {
+
+// Three blocks: one of theme 1 (dog), one without theme, one of theme 0 (cat).
+const char kSource[] = "a dog ran\n\nnothing here\n\nthe cat sat\n\n";
+const char kKeywords[] = "cat\ndog\n";
+
+const std::vector<std::string> kUsage = {
+    "Karvel - the program for sorting big files by themes",
+    "          and searching for similar blocks. Last edition: Oct 12 1999, ver. 5.0",
+    "The parameters to be set: ",
+    "   src=<file_name> dst=<file_name> kwd=<file_name>",
+    "   rst=<file_name> [debug] len_rat=<percents>",
+    "   sim_rat=<percents> ans=<default_answer> sort=[YyNn10]",
+    " src - file name with source data         (ReadOnly)",
+    " kwd - file name with keywords            (ReadOnly)",
+    " dst - name of new file with result data  (WriteOnly)",
+    " rst - name of new file with rest of data (WriteOnly)",
+    " log - name of protocol file (WriteOnly)",
+    " len_rat - acceptable ration (in percents) of block lengths (default=70%)",
+    " sim_rat - acceptable percent of found words (default=70%)",
+    " ans - default answer on the question \"Are two blocks similar?\"",
+    "      Possible values: 'y' (yes), 'n' (no), 'a' (always yes), 'q' (always no)",
+    "      only 'a', 'g' and 'q' have affect for input from command line",
+};
+
+std::vector<std::string> parameters(char answer) {
+  return {"Set parameters:",
+          "src_file_name='#src', ",
+          "dst_file_name='#dst'",
+          "kwd_file_name='#kwd', ",
+          "rst_file_name='#rst'",
+          "log_file_name='#log'",
+          "length_ratio=50, ",
+          "similarity_ratio=60, ",
+          std::string("default_answer=") + answer + " ",
+          "sort=1"};
+}
+
+std::vector<std::string> concat(std::vector<std::vector<std::string>> parts) {
+  std::vector<std::string> all;
+  for (auto& part : parts) all.insert(all.end(), part.begin(), part.end());
+  return all;
+}
+
+class BatchTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    write_file(at("#src"), kSource);
+    write_file(at("#kwd"), kKeywords);
+  }
+  BatchRun run(const std::vector<std::string>& arguments, const BatchOptions& options = {}) {
+    BatchRun run = run_batch(dir_.path(), arguments, options);
+    EXPECT_FALSE(run.timed_out);
+    return run;
+  }
+  std::string at(const std::string& name) const { return dir_.file(name); }
+  // The protocol's lines, with the seconds of its last line replaced by S.
+  std::vector<std::string> protocol() const {
+    std::vector<std::string> lines = split_lines(read_file(at("#log")));
+    for (std::string& line : lines) {
+      line = std::regex_replace(line, std::regex("^The program worked [0-9]+ seconds$"),
+                                "The program worked S seconds");
+    }
+    return lines;
+  }
+  void remove_outputs() {
+    for (const char* name : {"#dst", "#dbl", "#rst", "#log"}) unlink(at(name).c_str());
+  }
+
+  TempDir dir_;
+};
+
+TEST_F(BatchTest, CompletedRunWritesItsListProtocolAndOutputs) {
+  BatchRun done = run({});
+  ASSERT_EQ(done.status, 0) << done.err;
+  const std::vector<std::string> index_lines = {"2 keywords, 2 themes got from kwd file",
+                                                "Offsets require 3*4=16 bytes",
+                                                "Lines require 3*4=16 bytes",
+                                                "==== Get Stats about offsets ====",
+                                                "Max Length of 0 theme is 1 blocks",
+                                                "Max Length of 0 theme is 2 lines",
+                                                "Max Length of 0 theme is 13 bytes"};
+  EXPECT_EQ(done.list(),
+            concat({{"Get_File_Statistics...", "Done", "2 keywords, 2 themes got from kwd file",
+                     "Find Offsets: 3 blocks", "Find Offsets done"},
+                    parameters('g'),
+                    {"Themes processing", "Rest file saving...", "Done...",
+                     "1 blocks saved in the rest file"}}));
+  EXPECT_EQ(protocol(),
+            concat({index_lines,
+                    parameters('g'),
+                    {"1 blocks saved in the rest file", "The program worked S seconds"}}));
+  // Rst=Dst: the themed blocks in theme order, then the rest, all in #rst.
+  EXPECT_EQ(read_file(at("#rst")), "the cat sat\n\na dog ran\n\nnothing here\n\n");
+  EXPECT_EQ(read_file(at("#dst")) + read_file(at("#dbl")), "");
+
+  // A second run appends to the outputs and makes the protocol anew.
+  std::vector<std::string> first = protocol();
+  ASSERT_EQ(run({}).status, 0);
+  EXPECT_EQ(protocol(), first);
+  EXPECT_EQ(
+      read_file(at("#rst")),
+      "the cat sat\n\na dog ran\n\nnothing here\n\nthe cat sat\n\na dog ran\n\nnothing here\n\n");
+
+  // A zero ratio refuses the run after the set-up, with the usage text.
+  remove_outputs();
+  BatchRun refused = run({"len_rat=0"});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(refused.list(),
+            concat({{"Get_File_Statistics...", "Done", "2 keywords, 2 themes got from kwd file",
+                     "Find Offsets: 3 blocks", "Find Offsets done"},
+                    kUsage}));
+  EXPECT_EQ(protocol(), index_lines);
+  EXPECT_EQ(read_file(at("#rst")), "");
+  EXPECT_EQ(run({"sim_rat=0"}).status, 1);
+}
+
+TEST_F(BatchTest, DebugRunListsKeywordsAndEndsWithTheReport) {
+  ASSERT_EQ(run({"debug", "rst_dst=N"}).status, 0);
+  std::vector<std::string> report = {
+      "=== File info: ===",
+      "3 blocks, 6 lines, 38 bytes,",
+      "3 blocks processed, 0 equal blocks found",
+      "    0 blocks saved as similar",
+      "    2 blocks saved as found_in_themes",
+      "    1 blocks saved as no_themes",
+      "    1 blocks no_themes in source",
+      "=== Themes info: ===",
+      "1 blocks, 2 lines, 13 bytes",
+      "max_len_line=13, max_block=2 lines, 14 bytes",
+      "Summary size of deleted equal blocks=0",
+      "The program worked S seconds",
+  };
+  std::vector<std::string> lines = protocol();
+  ASSERT_GE(lines.size(), 16u);
+  EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 4),
+            (std::vector<std::string>{"2 keywords, 2 themes got from kwd file",
+                                      "==== Keywords information: 2 keywords, 1 themes ===",
+                                      "'cat            ' -     0, th0",
+                                      "'dog            ' -     0, th1"}));
+  EXPECT_EQ(std::vector<std::string>(lines.end() - 12, lines.end()), report);
+  EXPECT_EQ(read_file(at("#dst")), "the cat sat\n\na dog ran\n\n");
+  EXPECT_EQ(read_file(at("#rst")), "nothing here\n\n");
+}
+
+TEST_F(BatchTest, ThemeOrderSourceOrderAndTheSwitches) {
+  // Keyword mode: each keyword a theme, numbered in file order.
+  write_file(at("#kwd"), "zebra\napple\n");
+  const std::string themed = "zebra one\n\nZEBRA two\n\napple one\n\napple two\nsecond line\n\n";
+  write_file(at("#src"),
+             "apple one\n\nzebra one\n\nneither\n\napple two\nsecond line\n\nZEBRA two\n\n");
+  ASSERT_EQ(run({"rst_dst=N", "similar=N"}).status, 0);
+  EXPECT_EQ(read_file(at("#dst")), themed);
+  EXPECT_EQ(read_file(at("#rst")), "neither\n\n");
+  ASSERT_EQ(run({"rst_dst=N", "similar=N", "sort=0"}).status, 0);
+  EXPECT_EQ(read_file(at("#dst")), themed);
+  EXPECT_EQ(read_file(at("#rst")), "neither\n\nneither\n\n");
+
+  // sim_max: themes of that many blocks or more are not searched.
+  const std::string both = "the cat sat\n\nthe cat sat down\n\n";
+  write_file(at("#src"), both);
+  write_file(at("#kwd"), kKeywords);
+  for (auto [word, doubles, shown] : {std::tuple{"sim_max=2", "", "similar_limit=2"},
+                                      {"sim_max=3", both.c_str(), "similar_limit=3"},
+                                      {"sim_max=0", both.c_str(), "similar_limit=0"},
+                                      {"sim_max=500", both.c_str(), "Themes processing"}}) {
+    remove_outputs();
+    BatchRun done = run({word});
+    ASSERT_EQ(done.status, 0) << word;
+    EXPECT_EQ(read_file(at("#dbl")), doubles) << word;
+    EXPECT_EQ(done.list().at(15), shown) << word;  // after the other parameters
+  }
+}
+
+TEST_F(BatchTest, CopiesKeepEveryByteAndNamesAreUsedWhole) {
+  // Matching sees a line up to its first NUL; the copy writes it all.
+  std::string block("cat\0hidden tail\r\nline two\r\n\r\n", 29);
+  write_file(at("#src"), block + std::string("x\0cat\n\n", 7) + "last");
+  // A name cut to 79 characters would write to another file.
+  std::string long_name = std::string(120, 'd') + ".out";
+  BatchRun done = run({"rst_dst=N", "dst=" + long_name});
+  ASSERT_EQ(done.status, 0) << done.out;
+  EXPECT_EQ(read_file(at(long_name)), block);
+  EXPECT_EQ(read_file(at("#rst")), std::string("x\0cat\n\nlast", 11));
+  EXPECT_FALSE(file_exists(at(long_name.substr(0, 79))));
+  EXPECT_TRUE(has_line(done.list(), ("dst_file_name='" + long_name + "'").substr(0, 79)));
+}
+
+TEST_F(BatchTest, Utf8RunsNameTheirEncodingAfterTheKeywordsLine) {
+  // The mark before the first block is no part of its first word.
+  write_file(at("#src"),
+             "\xEF\xBB\xBF\xD0\x9A\xD0\x9E\xD0\xA2 "
+             "sat\n\n\xC2\xAB\xD0\x91\xD0\xB5\xD0\xB3\xC2\xBB\n\nx\n\n");
+  write_file(at("#kwd"), "'\xD0\xBA\xD0\xBE\xD1\x82'\n*\xD0\x91\xD0\x95\xD0\x93\n");
+  for (std::string word : {"enc=auto", "enc=utf8", "enc=cp866"}) {
+    remove_outputs();
+    BatchRun done = run({word, "rst_dst=N"});
+    ASSERT_EQ(done.status, 0) << done.err;
+    bool utf8 = word != "enc=cp866";
+    EXPECT_EQ(done.list()[3] == "Text encoding: UTF-8", utf8) << word;
+    EXPECT_EQ(protocol()[1] == "Text encoding: UTF-8", utf8) << word;
+    EXPECT_EQ(read_file(at("#rst")).size(), utf8 ? 3u : 30u) << word;
+  }
+}
+
+TEST_F(BatchTest, AnswersTypedOnStandardInput) {
+  // Two themes, each with one pair of similar blocks.
+  const std::string cat0 = "the cat sat on the mat\n\n", cat1 = "the cat sat on the hat\n\n",
+                    dog0 = "the dog ran in the park\n\n", dog1 = "the dog ran in the yard\n\n";
+  write_file(at("#src"), cat0 + cat1 + dog0 + dog1);
+  const std::string hyphens(68, '-');
+  auto question = [&](const std::string& first, const std::string& second) {
+    return std::vector<std::string>{"===== Similarity test=====",
+                                    first.substr(0, first.size() - 2),
+                                    "",
+                                    hyphens,
+                                    second.substr(0, second.size() - 2),
+                                    "",
+                                    hyphens,
+                                    "Do the blocks seem equal? (1-del_1, Y=2-del_2, N, Q, A)"};
+  };
+  const struct {
+    std::string keys;     // typed on standard input
+    bool asked_twice;     // the second theme's pair is asked about too
+    std::string rest;     // the rest file afterwards (Rst=Dst: themed blocks first)
+    std::string doubles;  // the doubles file afterwards
+    int found;            // similar blocks of the protocol's lines
+    std::string echo;     // what standard error shows
+  } answers[] = {
+      {"1", true, cat1 + dog0 + dog1, "", 1, "1\n"},
+      {"2", true, cat0 + dog0 + dog1, "", 1, "2\n"},
+      {"yn", true, cat0 + dog0 + dog1, "", 1, "y\nn\n"},
+      {"N", true, cat0 + cat1 + dog0 + dog1, "", 0, "N\n"},
+      {"A", false, cat0 + dog0, "", 2, "A\n"},
+      {"G", false, "", cat0 + cat1 + dog0 + dog1, 4, "G\n"},
+      {"b", true, dog0 + dog1, cat0 + cat1, 2, "b\n"},
+      {"Q", false, cat0 + cat1 + dog0 + dog1, "", 0, "Q\n"},
+      {"x?\n 7Y", true, cat0 + dog0 + dog1, "", 1, "Y\n"},
+      {"", true, cat0 + cat1 + dog0 + dog1, "", 0, ""},  // the end of input answers N
+  };
+  for (const auto& answer : answers) {
+    remove_outputs();
+    BatchOptions options;
+    options.input = answer.keys;
+    BatchRun done = run({"ans=n"}, options);
+    ASSERT_EQ(done.status, 0) << answer.keys;
+    std::vector<std::string> expected =
+        concat({{"Get_File_Statistics...", "Done", "2 keywords, 2 themes got from kwd file",
+                 "Find Offsets: 4 blocks", "Find Offsets done"},
+                parameters('n'),
+                {"Themes processing"},
+                question(cat0, cat1),
+                answer.asked_twice ? question(dog0, dog1) : std::vector<std::string>{},
+                {"Rest file saving...", "Done...", "0 blocks saved in the rest file"}});
+    EXPECT_EQ(done.list(), expected) << answer.keys;
+    EXPECT_EQ(read_file(at("#rst")), answer.rest) << answer.keys;
+    EXPECT_EQ(read_file(at("#dbl")), answer.doubles) << answer.keys;
+    EXPECT_EQ(done.err, answer.echo) << answer.keys;
+    int found = 0;
+    for (const std::string& line : protocol()) {
+      if (line.find(" similar blocks found") != std::string::npos) found += std::stoi(line);
+    }
+    EXPECT_EQ(found, answer.found) << answer.keys;
+  }
+}
+
+TEST_F(BatchTest, BadCommandLinesTouchNoFile) {
+  for (std::string word :
+       {"bogus", "src", "sort=maybe", "len_rat=100", "sim_rat=x", "ans=gg", "Src=a", "debug=2",
+        "enc=UTF-8", "sim_max=-1", "sim_max=4294967296", "sim_max=", "threads=1025"}) {
+    BatchRun bad = run({word});
+    ASSERT_EQ(bad.status, 2) << word;
+    EXPECT_EQ(split_lines(bad.err),
+              concat({{"karvel-batch: bad argument '" + word + "'"}, kUsage}));
+    EXPECT_EQ(bad.out, "");
+  }
+  EXPECT_FALSE(file_exists(at("#log")));
+  // Its words are compared with the manual page by scripts/check-batch-words.sh.
+  EXPECT_EQ(run({"--help"}).list().at(0), "Usage: karvel-batch [NAME=VALUE ...]");
+  EXPECT_EQ(run({"--version"}).out, "karvel-batch 4.0\n");
+}
+
+// A run refused before it starts shows its error and the usage text; one
+// that fails on the way shows its error once. Either way it exits with 1,
+// and the inputs stay as they were.
+TEST_F(BatchTest, RefusedAndFailedRuns) {
+  // A similar pair, a block of each theme, one without theme and a tail.
+  const std::string source =
+      "the cat sat on the mat\n\nthe cat sat on a mat\n\na dog ran\n\nnothing\n\ntail";
+  write_file(at("#src"), source);
+  ASSERT_EQ(mkdir(at("folder").c_str(), 0755), 0);
+  ASSERT_EQ(mkfifo(at("pipe").c_str(), 0666), 0);  // nobody writes or reads it
+  ASSERT_EQ(symlink("#src", at("soft link").c_str()), 0);
+  ASSERT_EQ(link(at("#kwd").c_str(), at("hard link").c_str()), 0);
+  ASSERT_EQ(symlink("out", at("link").c_str()), 0);  // to a file not made yet
+  const std::string usage = kUsage[0], restored = "Outputs restored to their size before the run",
+                    full = ": No space left on device", long_name(300, 'r');
+  const struct {
+    std::vector<std::string> words;
+    std::string error;  // without "Error: "
+    std::string after;  // the line after it, if any
+    bool nothing_made;  // not one of the run's files was created
+  } cases[] = {
+      {{"log="}, "Log file name not set", usage, true},
+      {{"src="}, "Source file name not set", usage, false},
+      {{"dst="}, "Destination file name not set", usage, false},
+      {{"dbl="}, "Doubles file name not set", usage, false},
+      {{"rst="}, "Rest file name not set", usage, false},
+      {{"kwd="}, "Keywords file name not set", usage, false},
+      {{"log=no/such/log"}, "Can't open log file no/such/log", usage, true},
+      {{"src=missing"}, "Can't open source file missing", usage, false},
+      {{"dst=no/dst"}, "Can't open destination file no/dst", usage, false},
+      {{"dbl=no/dbl"}, "Can't open doubles file no/dbl", usage, false},
+      {{"rst=no/rst"}, "Can't open rest file no/rst", usage, false},
+      {{"kwd=missing"}, "Can't open keywords file missing", usage, false},
+      {{"src=folder"}, "Can't open source file folder", usage, false},
+      {{"kwd=folder"}, "Can't open keywords file folder", usage, false},
+      {{"rst=folder"}, "Can't open rest file folder", usage, false},
+      {{"src=pipe"}, "Can't open source file pipe", usage, false},
+      {{"kwd=pipe"}, "Can't open keywords file pipe", usage, false},
+      {{"dst=pipe"}, "Can't open destination file pipe", usage, false},
+      {{"rst=" + long_name}, "Can't open rest file " + long_name, usage, false},
+      {{"dst=#src"}, "Destination file #src is also the source file", usage, true},
+      {{"rst=./#kwd"}, "Rest file ./#kwd is also the keywords file", usage, true},
+      {{"log=#src"}, "Log file #src is also the source file", usage, true},
+      {{"log=./#kwd"}, "Log file ./#kwd is also the keywords file", usage, true},
+      {{"rst=x", "log=x"}, "Log file x is also the rest file", usage, true},
+      {{"log=#dst"}, "Log file #dst is also the destination file", usage, true},
+      {{"dbl=" + at("#src")},
+       "Doubles file " + at("#src") + " is also the source file",
+       usage,
+       true},
+      {{"dbl=soft link"}, "Doubles file soft link is also the source file", usage, true},
+      {{"dst=hard link"}, "Destination file hard link is also the keywords file", usage, true},
+      // Were the link not seen through, the protocol would write over the
+      // destination's blocks while the run reported success.
+      {{"log=link", "dst=out", "rst_dst=N"},
+       "Log file link is also the destination file",
+       usage,
+       true},
+      {{"log=out", "dst=link", "rst_dst=N"},
+       "Log file out is also the destination file",
+       usage,
+       true},
+      {{"dst=/dev/full", "rst_dst=N"},
+       "Can't write destination file /dev/full" + full,
+       restored,
+       false},
+      {{"dbl=/dev/full"}, "Can't write doubles file /dev/full" + full, restored, false},
+      {{"rst=/dev/full"}, "Can't write rest file /dev/full" + full, restored, false},
+      {{"log=/dev/full"}, "Can't write log file /dev/full" + full, "", false},
+  };
+  for (const auto& c : cases) {
+    remove_outputs();
+    unlink(at("x").c_str());
+    BatchRun refused = run(c.words);
+    const std::string error = "Error: " + c.error;
+    SCOPED_TRACE(error);
+    EXPECT_EQ(refused.status, 1) << refused.out;
+    EXPECT_EQ(refused.errors(), std::vector<std::string>{error.substr(0, 79)}) << refused.out;
+    std::vector<std::string> list = refused.list();
+    auto next = std::find(list.begin(), list.end(), error.substr(0, 79));
+    if (!c.after.empty() && next != list.end()) {
+      EXPECT_EQ(next + 1 == list.end() ? "" : next[1], c.after);
+    }
+    if (c.after == usage && file_exists(at("#log"))) {
+      EXPECT_EQ(protocol(),
+                (std::vector<std::string>{error.substr(0, 98), "The program worked S seconds"}));
+    }
+    EXPECT_EQ(has_line(protocol(), restored), c.after == restored);
+    for (const char* name : {"#log", "#dst", "#dbl", "#rst", "x", "out"}) {
+      EXPECT_FALSE(c.nothing_made && file_exists(at(name))) << name;
+      EXPECT_TRUE(name[0] != '#' || name[1] == 'l' || read_file(at(name)).empty()) << name;
+    }
+    EXPECT_EQ(read_file(at("#src")), source);
+    EXPECT_EQ(read_file(at("#kwd")), kKeywords);
+  }
+  // With Rst=Dst on nothing goes to the destination: /dev/full is no fault.
+  EXPECT_EQ(run({"dst=/dev/full"}).status, 0);
+}
+
+// Permissions bind every user but root: as root the program runs as nobody.
+TEST_F(BatchTest, FilesTheUserMayNotReadOrWrite) {
+  bool as_nobody = geteuid() == 0;
+  if (as_nobody && !can_run_as_nobody()) GTEST_SKIP() << "root, and cannot run as nobody";
+  chmod(dir_.path().c_str(), 0777);
+  ASSERT_EQ(mkdir(at("closed").c_str(), 0555), 0);
+  write_file(at("#rst"), "earlier output\n\n");
+  chmod(at("#rst").c_str(), 0444);
+  const struct {
+    std::string locked;  // made unreadable for the run
+    std::vector<std::string> words;
+    std::string error;
+  } cases[] = {
+      {"#src", {"rst=r"}, "Can't open source file #src"},
+      {"#kwd", {"rst=r"}, "Can't open keywords file #kwd"},
+      {"", {}, "Can't open rest file #rst"},
+      // The protocol comes first: the error goes to the list only.
+      {"", {"log=closed/#log", "dst=closed/#dst"}, "Can't open log file closed/#log"},
+      {"", {"dst=closed/#dst", "rst=r"}, "Can't open destination file closed/#dst"},
+  };
+  for (const auto& c : cases) {
+    if (!c.locked.empty()) chmod(at(c.locked).c_str(), 0000);
+    BatchRun refused = run(c.words, {30, as_nobody});
+    if (!c.locked.empty()) chmod(at(c.locked).c_str(), 0644);
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.errors(), std::vector<std::string>{"Error: " + c.error}) << refused.out;
+    EXPECT_FALSE(file_exists(at("closed/#log")) || file_exists(at("closed/#dst")));
+  }
+  EXPECT_EQ(read_file(at("#rst")), "earlier output\n\n");
+  EXPECT_EQ(read_file(at("#src")), kSource);
+}
+
+}  // namespace
+}  // namespace karvel::testing
