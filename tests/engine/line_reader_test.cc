@@ -51,53 +51,36 @@ std::string slot_of(const LineRead& read) {
   return std::string(slot, n);
 }
 
-TEST(LineReadTest, LongLinesAreTakenInReadsOf99Characters) {
-  std::string bytes = std::string(99, 'x') + "\n" + std::string(150, 'y') + "\n";
-  std::vector<LineRead> reads = cut_all(bytes);
-  ASSERT_EQ(reads.size(), 4u);
-  EXPECT_EQ(reads[0].length(), 99u);
-  EXPECT_FALSE(reads[0].is_empty());
-  EXPECT_EQ(slot_of(reads[1]), "\n");  // the lone line feed after 99 characters
-  EXPECT_TRUE(reads[1].is_empty());
-  EXPECT_EQ(reads[2].length(), 99u);
-  EXPECT_EQ(slot_of(reads[3]), std::string(51, 'y') + "\n");
-}
-
-TEST(LineReadTest, CrLfReadsAsTheLineFeedAloneAndKeepsItsBytes) {
-  std::string lf_bytes = "ab\n\n" + std::string(98, 'z') + "\n";
-  std::string crlf_bytes = "ab\r\n\r\n" + std::string(98, 'z') + "\r\n";
-  std::vector<LineRead> lf = cut_all(lf_bytes);
-  std::vector<LineRead> crlf = cut_all(crlf_bytes);
-  ASSERT_EQ(lf.size(), 3u);
-  ASSERT_EQ(crlf.size(), 3u);
-  for (size_t i = 0; i < 3; ++i) {
-    EXPECT_EQ(slot_of(crlf[i]), slot_of(lf[i]));
-    EXPECT_EQ(crlf[i].length(), lf[i].length());
-    EXPECT_EQ(crlf[i].is_empty(), lf[i].is_empty());
-    EXPECT_EQ(crlf[i].raw_length, lf[i].raw_length + 1);
+// Each read as its slot string, "|E" when it is empty, "|" and its raw
+// length when that differs from the slot's.
+std::vector<std::string> described_reads(const std::string& bytes) {
+  std::vector<std::string> described;
+  for (const LineRead& read : cut_all(bytes)) {
+    std::string d = slot_of(read);
+    if (read.is_empty()) d += "|E";
+    if (read.raw_length != d.size() && !read.is_empty()) d += "|" + std::to_string(read.raw_length);
+    described.push_back(d);
   }
-  EXPECT_EQ(crlf[2].length(), 99u);  // 98 characters and the line feed fit one read
-  EXPECT_EQ(crlf[2].raw_length, 100u);
+  return described;
 }
 
-TEST(LineReadTest, LoneCrIsAnOrdinaryCharacter) {
-  std::string bytes = "a\rb\n\r";
-  std::vector<LineRead> reads = cut_all(bytes);
-  ASSERT_EQ(reads.size(), 2u);
-  EXPECT_EQ(slot_of(reads[0]), "a\rb\n");
-  EXPECT_EQ(slot_of(reads[1]), "\r");
-  EXPECT_FALSE(reads[1].is_empty());
-}
-
-TEST(LineReadTest, TestsSeeTheTextUpToItsFirstNul) {
-  std::string bytes("ab\0cd\n\0xy\n", 10);
-  std::vector<LineRead> reads = cut_all(bytes);
-  ASSERT_EQ(reads.size(), 2u);
-  EXPECT_EQ(reads[0].raw_length, 6u);  // the read itself takes every byte
-  EXPECT_EQ(reads[0].text_length(), 2u);
-  EXPECT_EQ(slot_of(reads[0]), "ab");
-  EXPECT_FALSE(reads[0].is_empty());
-  EXPECT_TRUE(reads[1].is_empty());  // begins with NUL
+TEST(LineReadTest, CutCrLfNulAndEmptyReads) {
+  const std::string x99(99, 'x'), y99(99, 'y'), y51(51, 'y'), z98(98, 'z');
+  const struct {
+    std::string bytes;
+    std::vector<std::string> reads;
+  } cases[] = {
+      // 99 characters fill a read; the lone line feed after them is empty.
+      {x99 + "\n" + std::string(150, 'y') + "\n", {x99, "\n|E", y99, y51 + "\n"}},
+      // CR LF reads as the line feed alone and keeps its bytes.
+      {"ab\r\n\r\n" + z98 + "\r\n", {"ab\n|4", "\n|E", z98 + "\n|100"}},
+      {"a\rb\n\r", {"a\rb\n", "\r"}},  // a lone CR is an ordinary character
+      // The text ends at its first NUL; a read that begins with NUL is empty.
+      {std::string("ab\0cd\n\0xy\n", 10), {"ab|6", "|E"}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(described_reads(c.bytes), c.reads);
+  std::string nul("ab\0cd\n", 6);
+  EXPECT_EQ(cut_all(nul)[0].text_length(), 2u);
 }
 
 TEST(LineReadTest, ReaderMatchesCharacterByCharacterReadingAcrossBuffers) {

@@ -1,4 +1,5 @@
-// The output list and the protocol: channels, capacities and line feeds.
+// The output list and the protocol: channels, capacities, line feeds, the
+// fields, and the default answer applied to a run's record.
 
 #include "messages/messages.h"
 
@@ -13,127 +14,122 @@
 namespace karvel {
 namespace {
 
-class MessagesTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(protocol_.open(dir_.file("log"), OutputFile::Mode::kCreate));
-    messages_.set_window(&view_);
-    messages_.set_protocol(&protocol_);
+TEST(MessagesTest, ChannelsCapacitiesAndLineFeeds) {
+  const std::string a200(200, 'a'), zh100 = [] {
+    std::string s;
+    for (int i = 0; i < 100; i++) s += "\xD0\xB6";
+    return s;
+  }();
+  const struct {
+    TextEncoding encoding;
+    void (*write)(Messages&, const std::string&);
+    std::string text;
+    std::vector<std::string> shown;
+    std::string protocol;
+  } cases[] = {
+      {TextEncoding::kCp866,
+       [](Messages& m, const std::string& s) { m.show_message("%s", s.c_str()); },
+       "list only",
+       {"list only"},
+       ""},
+      {TextEncoding::kCp866,
+       [](Messages& m, const std::string& s) { m.write_protocol("%s", s.c_str()); },
+       "5 blocks",
+       {},
+       "5 blocks\n"},
+      {TextEncoding::kCp866,
+       [](Messages& m, const std::string& s) { m.show_and_protocol("%s", s.c_str()); },
+       "both",
+       {"both"},
+       "both\n"},
+      {TextEncoding::kCp866,
+       [](Messages& m, const std::string& s) { m.show_error(s); },
+       "x",
+       {"Error: x"},
+       "Error: x\n"},
+      // A line feed is added only to a text without one.
+      {TextEncoding::kCp866,
+       [](Messages& m, const std::string& s) { m.write_protocol("%s", s.c_str()); },
+       "one in the\nmiddle",
+       {},
+       "one in the\nmiddle"},
+      {TextEncoding::kCp866,
+       [](Messages& m, const std::string& s) { m.write_protocol("%s\n", s.c_str()); },
+       "ends",
+       {},
+       "ends\n"},
+      // Long texts: 79 characters in the list, 98 and a line feed in the protocol.
+      {TextEncoding::kCp866,
+       [](Messages& m, const std::string& s) { m.show_and_protocol("%s", s.c_str()); },
+       a200,
+       {std::string(79, 'a')},
+       std::string(98, 'a') + "\n"},
+      {TextEncoding::kCp866,
+       [](Messages& m, const std::string& s) { m.show_error(s); },
+       a200,
+       {"Error: " + std::string(72, 'a')},
+       "Error: " + std::string(91, 'a') + "\n"},
+      // UTF-8 text is cut on a character boundary.
+      {TextEncoding::kUtf8,
+       [](Messages& m, const std::string& s) { m.show_and_protocol("%s", s.c_str()); },
+       zh100,
+       {zh100.substr(0, 78)},
+       zh100.substr(0, 98) + "\n"},
+      {TextEncoding::kUtf8,
+       [](Messages& m, const std::string& s) { m.show_error(s); },
+       zh100,
+       {"Error: " + zh100.substr(0, 72)},
+       "Error: " + zh100.substr(0, 90) + "\n"},
+      {TextEncoding::kUtf8,
+       [](Messages& m, const std::string& s) { m.show_text(s.c_str()); },
+       "x" + zh100,
+       {"x" + zh100.substr(0, 78)},
+       ""},
+  };
+  for (const auto& c : cases) {
+    testing::TempDir dir;
+    testing::RecordingView view;
+    OutputFile protocol;
+    ASSERT_TRUE(protocol.open(dir.file("log"), OutputFile::Mode::kCreate));
+    Messages messages;
+    messages.set_window(&view);
+    messages.set_protocol(&protocol);
+    messages.set_text_encoding(c.encoding);
+    c.write(messages, c.text);
+    ASSERT_TRUE(protocol.close());
+    EXPECT_EQ(view.lines, c.shown) << c.text;
+    EXPECT_EQ(testing::read_file(dir.file("log")), c.protocol) << c.text;
   }
-  std::string protocol_text() {
-    protocol_.flush();
-    return testing::read_file(dir_.file("log"));
-  }
-
-  testing::TempDir dir_;
-  testing::RecordingView view_;
-  OutputFile protocol_;
-  Messages messages_;
-};
-
-TEST_F(MessagesTest, EachFunctionReachesItsChannels) {
-  messages_.show_message("list only %d", 1);
-  messages_.write_protocol("%lu blocks", 5ul);
-  messages_.show_and_protocol("both %s", "ways");
-  messages_.show_error("Can't open source file x");
-  EXPECT_EQ(view_.lines, (std::vector<std::string>{"list only 1", "both ways",
-                                                   "Error: Can't open source file x"}));
-  EXPECT_EQ(protocol_text(), "5 blocks\nboth ways\nError: Can't open source file x\n");
 }
 
-TEST_F(MessagesTest, ProtocolLineFeedsAreAddedOnlyToTextsWithoutOne) {
-  messages_.write_protocol("ends with one\n");
-  messages_.write_protocol("one in the\nmiddle");
-  messages_.write_protocol("Error: %s\n", "x");
-  EXPECT_EQ(protocol_text(), "ends with one\none in the\nmiddleError: x\n");
+TEST(MessagesTest, FieldsWithoutWindowAndMainWindow) {
+  testing::RecordingView view;
+  Messages messages;
+  EXPECT_EQ(messages.show_message("nobody sees %s", "this"), 1);
+  EXPECT_EQ(messages.write_protocol("nothing"), 0);
+  messages.set_main_window(&view);
+  messages.show_message("before any run");
+  messages.set_window(&view);
+  messages.set_field(kBlocksTotal, 4294967295u);
+  messages.set_signed_field(kSimilarFound, -3);
+  EXPECT_EQ(view.lines, std::vector<std::string>{"before any run"});
+  EXPECT_EQ(view.fields[kBlocksTotal], "4294967295");
+  EXPECT_EQ(view.fields[kSimilarFound], "-3");
 }
 
-TEST_F(MessagesTest, LongTextsAreCutToTheirLines) {
-  std::string long_text(200, 'a');
-  messages_.show_message("%s", long_text.c_str());
-  messages_.write_protocol("%s", long_text.c_str());
-  messages_.show_and_protocol("%s", long_text.c_str());
-  messages_.write_protocol("Error: %s\n", long_text.c_str());
-  EXPECT_EQ(view_.lines[0], std::string(79, 'a'));
-  EXPECT_EQ(view_.lines[1], std::string(79, 'a'));
-  std::string cut98 = std::string(98, 'a') + "\n";
-  EXPECT_EQ(protocol_text(), cut98 + cut98 + "Error: " + std::string(91, 'a') + "\n");
-}
-
-TEST_F(MessagesTest, Utf8LinesAreCutOnACharacterBoundary) {
-  messages_.set_text_encoding(TextEncoding::kUtf8);
-  std::string text;
-  for (int i = 0; i < 100; i++) text += "\xD0\xB6";
-  messages_.show_and_protocol("%s", text.c_str());
-  messages_.show_error(text);
-  EXPECT_EQ(view_.lines[0], text.substr(0, 78));
-  EXPECT_EQ(protocol_text(), text.substr(0, 98) + "\nError: " + text.substr(0, 90) + "\n");
-}
-
-TEST_F(MessagesTest, WithoutWindowOrProtocolNothingIsShownOrWritten) {
-  Messages idle;
-  EXPECT_EQ(idle.show_message("nobody sees %s", "this"), 1);
-  EXPECT_EQ(idle.write_protocol("nothing"), 0);
-  testing::RecordingView main_window;
-  idle.set_main_window(&main_window);
-  idle.show_message("before any run");
-  EXPECT_EQ(main_window.lines, std::vector<std::string>{"before any run"});
-}
-
-TEST_F(MessagesTest, UsageTextHasSixteenLinesAndStopsTheRun) {
-  ProgramConfiguration configuration;
-  messages_.show_usage(&configuration);
-  ASSERT_EQ(view_.lines.size(), 16u);
-  EXPECT_EQ(view_.lines[1],
-            "          and searching for similar blocks. Last edition: Oct 12 1999, ver. 5.0");
-  EXPECT_EQ(view_.lines[1].size(), 79u);
-  EXPECT_EQ(view_.lines[11],
-            " len_rat - acceptable ration (in percents) of block lengths (default=70%)");
-  EXPECT_EQ(view_.lines[13], " ans - default answer on the question \"Are two blocks similar?\"");
-  EXPECT_EQ(configuration.get_stop(), 1);
-  EXPECT_EQ(protocol_text(), "");
-  messages_.show_usage(nullptr);  // with no configuration it only shows
-  EXPECT_EQ(view_.lines.size(), 32u);
-}
-
-TEST_F(MessagesTest, FieldsAreWrittenAsUnsignedOrSignedDecimals) {
-  messages_.set_field(kBlocksTotal, 4294967295u);
-  messages_.set_signed_field(kSimilarFound, -3);
-  EXPECT_EQ(view_.fields[kBlocksTotal], "4294967295");
-  EXPECT_EQ(view_.fields[kSimilarFound], "-3");
-}
-
-TEST(OutputFileTest, AFullDiskIsAFailureNotASilentLoss) {
-  OutputFile out;
-  ASSERT_TRUE(out.open("/dev/full", OutputFile::Mode::kAppend));
-  out.write(std::string(100, 'x'));
-  EXPECT_FALSE(out.flush());
-  EXPECT_TRUE(out.failed());
-  EXPECT_FALSE(out.close());
-}
-
-TEST(ProgramConfigurationTest, FreshRecordAndDefaultAnswer) {
-  ProgramConfiguration c;
-  EXPECT_EQ(c.get_check_similarity(), 1);
-  EXPECT_EQ(c.get_always_yes(), 0);
-  EXPECT_EQ(c.get_group_mode(), 0);
-  EXPECT_EQ(c.get_stop(), 0);
-  EXPECT_EQ(c.get_sort(), 1);
-  EXPECT_EQ(c.get_debug(), 0);
-  EXPECT_EQ(c.get_length_ratio(), 60u);
-  EXPECT_EQ(c.get_similarity_ratio(), 50u);
-  EXPECT_EQ(c.get_default_answer(), 'g');
-  apply_default_answer(c);
-  EXPECT_EQ(c.get_group_mode(), 1);
-  EXPECT_EQ(c.get_always_yes(), 0);
-  EXPECT_EQ(c.get_check_similarity(), 1);
-  for (char answer : {'A', 'q', 'x'}) {
-    ProgramConfiguration d;
-    d.set_default_answer_for_batch(answer);
-    apply_default_answer(d);
-    EXPECT_EQ(d.get_always_yes(), answer == 'A' ? 1 : 0);
-    EXPECT_EQ(d.get_check_similarity(), answer == 'q' ? 0 : 1);
-    EXPECT_EQ(d.get_group_mode(), 0);
+TEST(MessagesTest, DefaultAnswerSetsTheRunsSwitches) {
+  const struct {
+    char answer;
+    int always_yes, group_mode, check_similarity;
+  } cases[] = {{'g', 0, 1, 1}, {'G', 0, 1, 1}, {'a', 1, 0, 1}, {'A', 1, 0, 1},
+               {'q', 0, 0, 0}, {'Q', 0, 0, 0}, {'x', 0, 0, 1}, {'n', 0, 0, 1}};
+  for (const auto& c : cases) {
+    ProgramConfiguration configuration;
+    configuration.set_default_answer_for_batch(c.answer);
+    apply_default_answer(configuration);
+    EXPECT_EQ(configuration.get_always_yes(), c.always_yes) << c.answer;
+    EXPECT_EQ(configuration.get_group_mode(), c.group_mode) << c.answer;
+    EXPECT_EQ(configuration.get_check_similarity(), c.check_similarity) << c.answer;
   }
 }
 

@@ -87,29 +87,6 @@ TEST(StatisticsTest, CountsMatchReadByReadCountingOnRandomText) {
   }
 }
 
-TEST(StatisticsTest, EdgesOfTheLineCut) {
-  // 99 characters and their line feed: two reads, the second empty but in
-  // the middle of the line, so no block ends.
-  FileStatistics s = measure(std::string(99, 'a') + "\n", 4096);
-  EXPECT_EQ(s.file_lines, 2u);
-  EXPECT_EQ(s.file_blocks, 0u);
-  EXPECT_EQ(s.max_len_line, 99u);
-  // The same with CR LF: the CR is no character of the read.
-  s = measure(std::string(98, 'a') + "\r\n", 4096);
-  EXPECT_EQ(s.file_lines, 1u);
-  EXPECT_EQ(s.file_blocks, 0u);
-  EXPECT_EQ(s.max_len_line, 99u);
-  // Lines after the last empty line count as lines only.
-  s = measure("a\n\nb\nc", 4096);
-  EXPECT_EQ(s.file_lines, 4u);
-  EXPECT_EQ(s.file_blocks, 1u);
-  EXPECT_EQ(s.max_block_lines, 2u);
-  EXPECT_EQ(s.file_bytes, 6u);
-  // Two empty lines in a row: the second is a block of one line.
-  s = measure("a\n\n\n", 4096);
-  EXPECT_EQ(s.file_blocks, 2u);
-}
-
 TEST(StatisticsTest, EmptySourceAndProgressMessages) {
   std::vector<std::string> lines;
   FileStatistics s = measure("", 4096, &lines);

@@ -125,99 +125,63 @@ TEST(BlockIndexTest, FindOffsetsMatchesTheBlockReaderAndKeywordRuleAsWritten) {
   }
 }
 
-class IndexedSource : public ::testing::Test {
- protected:
-  // Indexes `source`; keyword k matches anywhere and belongs to themes[k].
-  void index_source(const std::string& source, const std::vector<std::string>& keywords,
-                    const std::vector<uint32_t>& themes) {
-    write_file(dir_.file("src"), source);
-    ASSERT_TRUE(protocol_.open(dir_.file("log"), OutputFile::Mode::kCreate));
-    messages_.set_protocol(&protocol_);
-    for (size_t k = 0; k < keywords.size(); ++k) {
-      table_.add_keyword(keywords[k].c_str(), SEARCH_ANYWHERE, themes[k]);
+// The per-theme maxima, one pass over the buckets: a maximum is replaced
+// only by a strictly greater value, so ties go to the lowest theme number.
+TEST(BlockIndexTest, MaximaPerThemeAndTheCheckedAccessors) {
+  const struct {
+    std::string source;
+    std::vector<uint32_t> themes;  // of the keywords "b" and "e"
+    uint32_t maxima[6];            // theme and count of the most blocks, lines, bytes
+    uint32_t no_themes;
+  } cases[] = {
+      {"b\n\ne\n\nb\n\ne\nmore\n\ne\n\nzzz\n\n", {2, 5}, {5, 3, 5, 7, 5, 14}, 1},
+      {"b\n\ne\n\nb\n\ne\n\n", {5, 2}, {2, 2, 2, 4, 2, 6}, 0},
+      {"e\nxx\nxx\nxx\n\nb\n\nb\n\n", {0, 1}, {0, 2, 1, 5, 1, 12}, 0},
+      {"one\n\ntwo\n\n", {}, {0, 0, 0, 0, 0, 0}, 2},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    write_file(dir.file("src"), c.source);
+    OutputFile protocol;
+    ASSERT_TRUE(protocol.open(dir.file("log"), OutputFile::Mode::kCreate));
+    Messages messages;
+    messages.set_protocol(&protocol);
+    KeywordTable table;
+    for (size_t k = 0; k < c.themes.size(); ++k) {
+      table.add_keyword(k == 0 ? "b" : "e", SEARCH_ANYWHERE, c.themes[k]);
     }
-    int fd = open(dir_.file("src").c_str(), O_RDONLY);
-    ASSERT_TRUE(Get_File_Statistics(fd, "src", statistics_, messages_).ok());
-    ASSERT_TRUE(index_.create(statistics_.file_blocks, messages_).ok());
-    KeywordMatcher matcher(table_);
-    ASSERT_TRUE(find_offsets(fd, "src", matcher, statistics_.file_blocks,
-                             statistics_.max_block_lines, index_, messages_)
+    int fd = open(dir.file("src").c_str(), O_RDONLY);
+    FileStatistics statistics;
+    ASSERT_TRUE(Get_File_Statistics(fd, "src", statistics, messages).ok());
+    BlockIndex index;
+    ASSERT_TRUE(index.create(statistics.file_blocks, messages).ok());
+    KeywordMatcher matcher(table);
+    ASSERT_TRUE(find_offsets(fd, "src", matcher, statistics.file_blocks, statistics.max_block_lines,
+                             index, messages)
                     .ok());
     close(fd);
-    buckets_.build(index_);
-    get_stats_about_offsets(index_, buckets_, statistics_, messages_);
+    ThemeBuckets buckets;
+    buckets.build(index);
+    get_stats_about_offsets(index, buckets, statistics, messages);
+    uint32_t n = index.block_count();
+    EXPECT_EQ(index.get_offset(n, messages), c.source.size());  // where the tail begins
+    index.get_offset(n + 1, messages);
+    index.get_length_in_lines(n + 1, messages);
+    ASSERT_TRUE(protocol.close());
+    std::string expected = "==== Get Stats about offsets ====\n";
+    const char* const units[] = {"blocks", "lines", "bytes"};
+    for (int m = 0; m < 3; ++m) {
+      expected += "Max Length of " + std::to_string(c.maxima[2 * m]) + " theme is " +
+                  std::to_string(c.maxima[2 * m + 1]) + " " + units[m] + "\n";
+    }
+    for (const char* f : {"get_offset", "get_length_in_lines"}) {
+      expected += std::string(f) + ": Too big index " + std::to_string(n + 1) + " for offset\n";
+    }
+    std::string log = read_file(dir.file("log"));
+    EXPECT_EQ(log.substr(log.find("====")), expected) << c.source;
+    EXPECT_EQ(statistics.no_themes_in_source, c.no_themes) << c.source;
   }
-  std::string protocol_text() {
-    protocol_.flush();
-    return read_file(dir_.file("log"));
-  }
-
-  TempDir dir_;
-  OutputFile protocol_;
-  Messages messages_;
-  KeywordTable table_;
-  FileStatistics statistics_;
-  BlockIndex index_;
-  ThemeBuckets buckets_;
-};
-
-TEST_F(IndexedSource, MaximaAreTakenPerThemeInOnePass) {
-  index_source("b\n\ne\n\nb\n\ne\nmore\n\ne\n\nzzz\n\n", {"b", "e"}, {2, 5});
-  EXPECT_EQ(protocol_text(),
-            "Offsets require 6*4=28 bytes\n"
-            "Lines require 6*4=28 bytes\n"
-            "==== Get Stats about offsets ====\n"
-            "Max Length of 5 theme is 3 blocks\n"
-            "Max Length of 5 theme is 7 lines\n"
-            "Max Length of 5 theme is 14 bytes\n");
-  EXPECT_EQ(statistics_.no_themes_in_source, 1u);
-  EXPECT_EQ(statistics_.max_block_bytes, 8u);
-  EXPECT_EQ(statistics_.saved_as_no_themes, 0u);
 }
-
-TEST_F(IndexedSource, TiesGoToTheLowestThemeNumber) {
-  index_source("b\n\ne\n\nb\n\ne\n\n", {"b", "e"}, {5, 2});
-  std::string protocol = protocol_text();
-  EXPECT_NE(protocol.find("Max Length of 2 theme is 2 blocks\n"), std::string::npos);
-  EXPECT_NE(protocol.find("Max Length of 2 theme is 4 lines\n"), std::string::npos);
-  EXPECT_NE(protocol.find("Max Length of 2 theme is 6 bytes\n"), std::string::npos);
-}
-
-TEST_F(IndexedSource, WithoutThemedBlocksEveryMaximumIsZeroOfThemeZero) {
-  index_source("one\n\ntwo\n\n", {"zzz"}, {0});
-  std::string protocol = protocol_text();
-  EXPECT_NE(protocol.find("Max Length of 0 theme is 0 blocks\n"
-                          "Max Length of 0 theme is 0 lines\n"
-                          "Max Length of 0 theme is 0 bytes\n"),
-            std::string::npos);
-  EXPECT_EQ(statistics_.no_themes_in_source, 2u);
-}
-
-TEST_F(IndexedSource, CheckedAccessorsAndTheLinesAfterTheLastBlock) {
-  index_source("ab\nc\n\nx\n\ny\n\ntail one\ntail two", {"x"}, {0});
-  ASSERT_EQ(index_.block_count(), 3u);
-  EXPECT_EQ(index_.get_length_in_bytes(0), 6u);
-  EXPECT_EQ(index_.get_offset(3, messages_), 12u);  // where the lines of no block begin
-  EXPECT_EQ(index_.get_length_in_lines(0, messages_), 3u);
-  index_.mark_written(1);
-  EXPECT_EQ(index_.get_block_theme(1), 0u);
-  EXPECT_EQ(index_.is_in_theme(1, 0), 1);
-  EXPECT_EQ(index_.is_unwritten(1), 0);
-  index_.mark_written(2);
-  EXPECT_EQ(index_.has_no_theme(2), 1);
-  std::string before = protocol_text();
-  index_.get_offset(4, messages_);
-  index_.get_length_in_lines(4, messages_);
-  EXPECT_EQ(protocol_text().substr(before.size()),
-            "get_offset: Too big index 4 for offset\n"
-            "get_length_in_lines: Too big index 4 for offset\n");
-}
-
-}  // namespace
-}  // namespace karvel
-
-namespace karvel {
-namespace {
 
 // The themes of the blocks of `source` under the keywords file `keywords`.
 std::vector<uint32_t> themes_of(const std::string& source, const std::string& keywords,

@@ -1,5 +1,5 @@
-// The keywords file loader (modes, marks, limits, line splits, CR LF) and the
-// rule that judges one keyword in a block.
+// The keywords file loader (modes, marks, limits, line splits) and the rule
+// that judges one keyword in a block.
 
 #include "text/keyword_table.h"
 
@@ -23,212 +23,119 @@ namespace {
 using testing::RecordingView;
 using testing::TempDir;
 
-// Loads `content` as a keywords file; keeps what the load showed.
-struct LoadedFile {
-  KeywordTable table;
-  Status status;
-  bool reached_end = false;
-  std::vector<std::string> shown;  // output-list lines
-  std::string protocol;            // protocol text
-};
-
-void load(const std::string& content, LoadedFile* loaded) {
+// Loads `content` as a keywords file: "K keywords, T themes" (", end" when
+// the file was read to its end), then each keyword as text/type/theme (the
+// first and the last when there are more than ten). *shown gets what the
+// load showed, and the protocol must hold the same.
+std::string load(const std::string& content, std::vector<std::string>* shown = nullptr) {
   build_fold_table();
   TempDir dir;
   testing::write_file(dir.file("kwd"), content);
   RecordingView view;
   OutputFile protocol;
-  ASSERT_TRUE(protocol.open(dir.file("log"), OutputFile::Mode::kCreate));
+  EXPECT_TRUE(protocol.open(dir.file("log"), OutputFile::Mode::kCreate));
   Messages messages;
   messages.set_window(&view);
   messages.set_protocol(&protocol);
   int fd = open(dir.file("kwd").c_str(), O_RDONLY);
-  ASSERT_GE(fd, 0);
-  loaded->status = loaded->table.load_keywords(fd, "kwd", messages, &loaded->reached_end);
+  KeywordTable table;
+  bool end = false;
+  EXPECT_TRUE(table.load_keywords(fd, "kwd", messages, &end).ok());
   close(fd);
-  ASSERT_TRUE(protocol.close());
-  loaded->shown = view.lines;
-  loaded->protocol = testing::read_file(dir.file("log"));
-}
-
-std::vector<uint32_t> themes_of(const KeywordTable& table) {
-  std::vector<uint32_t> themes;
-  for (uint32_t i = 0; i < table.get_keyword_count(); i++) {
-    themes.push_back(table.get_keyword_theme(i));
+  EXPECT_TRUE(protocol.close());
+  EXPECT_EQ(testing::read_file(dir.file("log")), view.lines.at(0) + "\n");
+  if (shown != nullptr) *shown = view.lines;
+  uint32_t n = table.get_keyword_count();
+  std::string text = std::to_string(n) + " keywords, " + std::to_string(table.get_theme_count()) +
+                     " themes" + (end ? ", end" : "") + ":";
+  for (uint32_t k = 0; k < n; k++) {
+    if (n > 10 && k != 0 && k + 1 != n) continue;
+    text += " " + std::string(table.get_keyword(k)) + "/" +
+            std::to_string(table.get_search_type(k)) + "/" +
+            std::to_string(table.get_keyword_theme(k));
   }
-  return themes;
+  return text;
 }
 
-TEST(LoadKeywords, MarksChooseSearchTypeAndAreRemoved) {
-  LoadedFile f;
-  load("'Cat'\n*ing\npre*\n*mid*\na*b\n'*x\nDog\n\tTab \n*\n", &f);
-  ASSERT_TRUE(f.status.ok());
-  const std::vector<std::pair<std::string, uint32_t>> expected = {
-      {"cat", SEARCH_WHOLE_WORD}, {"ing", SEARCH_WORD_END},    {"pre", SEARCH_WORD_START},
-      {"mid", SEARCH_ANYWHERE},   {"ab", SEARCH_WORD_START},   {"x", SEARCH_WHOLE_WORD},
-      {"dog", SEARCH_ANYWHERE},   {"\ttab ", SEARCH_ANYWHERE}, {"", SEARCH_WORD_END}};
-  ASSERT_EQ(f.table.get_keyword_count(), expected.size());
-  for (uint32_t i = 0; i < expected.size(); i++) {
-    EXPECT_EQ(f.table.get_keyword(i), expected[i].first) << i;
-    EXPECT_EQ(f.table.get_search_type(i), expected[i].second) << i;
-  }
-}
-
-TEST(LoadKeywords, KeywordModeGivesEveryKeywordItsTheme) {
-  LoadedFile f;
-  load("alpha\n beta comment\n`gamma comment\nDELTA\n\n\nx\nomega", &f);
-  ASSERT_TRUE(f.status.ok());
-  EXPECT_TRUE(f.reached_end);
-  ASSERT_EQ(f.table.get_keyword_count(), 4u);
-  EXPECT_STREQ(f.table.get_keyword(1), "delta");
-  EXPECT_STREQ(f.table.get_keyword(3), "omega");
-  EXPECT_EQ(themes_of(f.table), (std::vector<uint32_t>{0, 1, 2, 3}));
-  EXPECT_EQ(f.table.get_theme_count(), 4u);
-  EXPECT_EQ(f.shown, (std::vector<std::string>{"4 keywords, 4 themes got from kwd file"}));
-  EXPECT_EQ(f.protocol, "4 keywords, 4 themes got from kwd file\n");
-}
-
-TEST(LoadKeywords, SeparatorModeGroupsKeywordsIntoThemes) {
-  LoadedFile f;
-  load("p\nq\n\n\nr\n\ns\n", &f);
-  EXPECT_EQ(themes_of(f.table), (std::vector<uint32_t>{0, 0, 2, 3}));
-  EXPECT_EQ(f.table.get_theme_count(), 3u);
-  EXPECT_EQ(f.shown, (std::vector<std::string>{"4 keywords, 3 themes got from kwd file"}));
-
-  // Five one-character keywords are five short lines, even with no empty line.
-  LoadedFile five;
-  load("a\nb\nc\nd\ne\n", &five);
-  EXPECT_EQ(themes_of(five.table), (std::vector<uint32_t>{0, 0, 0, 0, 0}));
-  EXPECT_EQ(five.table.get_theme_count(), 0u);
-  LoadedFile four;
-  load("a\nb\nc\nd\n", &four);
-  EXPECT_EQ(themes_of(four.table), (std::vector<uint32_t>{0, 1, 2, 3}));
-
-  // A separator line at the top leaves theme 0 empty; blank and back-quote
-  // lines separate too; a line ending the file without its line feed is short.
-  LoadedFile top;
-  load("\n\ncat\n dog\n`x\nbird\n\n\nz", &top);
-  EXPECT_EQ(themes_of(top.table), (std::vector<uint32_t>{2, 4, 6}));
-  EXPECT_EQ(top.table.get_theme_count(), 6u);
-}
-
-TEST(LoadKeywords, LongLinesAreReadIn99CharacterPortions) {
-  LoadedFile f;
-  load(std::string(150, 'k') + "\n" + std::string(99, 'm') + "\nend\n", &f);
-  // The lone line feed after the 99 m's is an empty separator line.
-  ASSERT_EQ(f.table.get_keyword_count(), 4u);
-  EXPECT_EQ(f.table.get_keyword(0), std::string(99, 'k'));
-  EXPECT_EQ(f.table.get_keyword(1), std::string(51, 'k'));
-  EXPECT_EQ(f.table.get_keyword(2), std::string(99, 'm'));
-  EXPECT_STREQ(f.table.get_keyword(3), "end");
-  EXPECT_EQ(themes_of(f.table), (std::vector<uint32_t>{0, 1, 2, 3}));
-}
-
-TEST(LoadKeywords, StopsAt4999KeywordsOr4999Themes) {
+TEST(LoadKeywords, MarksModesPortionsAndLimits) {
   std::string many;
   for (int i = 0; i < 5100; i++) many += "word" + std::to_string(i) + "\n";
-  LoadedFile f;
-  load(many, &f);
-  EXPECT_EQ(f.table.get_keyword_count(), 4999u);
-  EXPECT_EQ(f.table.get_theme_count(), 4999u);
-  EXPECT_STREQ(f.table.get_keyword(4998), "word4998");
-  EXPECT_FALSE(f.reached_end);
-  EXPECT_EQ(f.shown, (std::vector<std::string>{"4999 keywords, 4999 themes got from kwd file"}));
-
-  LoadedFile exact;
-  load(many.substr(0, many.find("word4999")), &exact);
-  EXPECT_EQ(exact.table.get_keyword_count(), 4999u);
-
-  LoadedFile themes;
-  load("first\n" + std::string(5000, '\n') + "late\n", &themes);
-  EXPECT_EQ(themes.table.get_keyword_count(), 1u);
-  EXPECT_EQ(themes.table.get_theme_count(), 4999u);
-  EXPECT_FALSE(themes.reached_end);
-}
-
-TEST(LoadKeywords, CrLfFileGivesTheSameTableAsItsLfTwin) {
-  std::string lf = "'Cat'\nmid\rdle\n\n\n\n\n" + std::string(99, 'q') + "\n*ing\n x\n" +
-                   std::string(120, 'r') + "\nlast";
-  std::string crlf;
-  for (char c : lf) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
-  LoadedFile a;
-  LoadedFile b;
-  load(lf, &a);
-  load(crlf, &b);
-  ASSERT_EQ(a.table.get_keyword_count(), b.table.get_keyword_count());
-  EXPECT_EQ(a.table.get_keyword_count(), 7u);
-  EXPECT_STREQ(a.table.get_keyword(1), "mid\rdle");
-  for (uint32_t i = 0; i < a.table.get_keyword_count(); i++) {
-    EXPECT_STREQ(a.table.get_keyword(i), b.table.get_keyword(i));
-    EXPECT_EQ(a.table.get_search_type(i), b.table.get_search_type(i));
-    EXPECT_EQ(a.table.get_keyword_theme(i), b.table.get_keyword_theme(i));
-  }
-  EXPECT_EQ(a.table.get_theme_count(), b.table.get_theme_count());
-  EXPECT_EQ(a.shown, b.shown);
-}
-
-TEST(LoadKeywords, EmptyFileAndUnreadableFile) {
-  LoadedFile empty;
-  load("", &empty);
-  EXPECT_TRUE(empty.status.ok());
-  EXPECT_TRUE(empty.reached_end);
-  EXPECT_EQ(empty.shown, (std::vector<std::string>{"0 keywords, 0 themes got from kwd file"}));
+  const std::string k99(99, 'k'), k51(51, 'k'), m99(99, 'm');
+  const struct {
+    std::string content, table;
+  } cases[] = {
+      // Marks choose the search type and are removed; letters are folded.
+      {"'Cat'\n*ing\npre*\n*mid*\na*b\n'*x\nDog\n\tTab \n*\n",
+       "9 keywords, 9 themes, end: cat/1/0 ing/3/1 pre/2/2 mid/0/3 ab/2/4 x/1/5 dog/0/6 "
+       "\ttab /0/7 /3/8"},
+      // Keyword mode: separators are comments.
+      {"alpha\n beta comment\n`gamma comment\nDELTA\n\n\nx\nomega",
+       "4 keywords, 4 themes, end: alpha/0/0 delta/0/1 x/0/2 omega/0/3"},
+      // Five short lines (under three characters) make separator mode.
+      {"p\nq\n\n\nr\n\ns\n", "4 keywords, 3 themes, end: p/0/0 q/0/0 r/0/2 s/0/3"},
+      {"a\nb\nc\nd\ne\n", "5 keywords, 0 themes, end: a/0/0 b/0/0 c/0/0 d/0/0 e/0/0"},
+      {"a\nb\nc\nd\n", "4 keywords, 4 themes, end: a/0/0 b/0/1 c/0/2 d/0/3"},
+      // A separator at the top leaves theme 0 empty; a last line without its
+      // line feed is short too.
+      {"\n\ncat\n dog\n`x\nbird\n\n\nz", "3 keywords, 6 themes, end: cat/0/2 bird/0/4 z/0/6"},
+      // Lines are read in portions of 99 characters; the lone line feed
+      // after 99 characters is an empty separator line.
+      {std::string(150, 'k') + "\n" + m99 + "\nend\n",
+       "4 keywords, 4 themes, end: " + k99 + "/0/0 " + k51 + "/0/1 " + m99 + "/0/2 end/0/3"},
+      {many, "4999 keywords, 4999 themes: word0/0/0 word4998/0/4998"},
+      {many.substr(0, many.find("word4999")),
+       "4999 keywords, 4999 themes: word0/0/0 word4998/0/4998"},
+      {"first\n" + std::string(5000, '\n') + "late\n", "1 keywords, 4999 themes: first/0/0"},
+      {"a\nb\nc\nd\ne\n" + many, "4999 keywords, 0 themes: a/0/0 word4993/0/0"},
+      {"", "0 keywords, 0 themes, end:"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(load(c.content), c.table) << c.content.substr(0, 40);
+  std::vector<std::string> shown;
+  load(many, &shown);
+  EXPECT_EQ(shown, (std::vector<std::string>{"4999 keywords, 4999 themes got from kwd file"}));
 
   // A directory opens for reading but every read fails.
   TempDir dir;
   int fd = open(dir.path().c_str(), O_RDONLY);
-  ASSERT_GE(fd, 0);
   KeywordTable table;
   Messages messages;
   bool reached_end = true;
   Status status = table.load_keywords(fd, "words.kwd", messages, &reached_end);
   close(fd);
-  EXPECT_FALSE(status.ok());
   EXPECT_EQ(status.text(), "Can't read keywords file words.kwd: Is a directory");
   EXPECT_FALSE(reached_end);
 }
 
-TEST(LogKeywordsInformation, ListsTheTable) {
-  LoadedFile f;
-  load("'Cat'\n*ing\n", &f);
-  TempDir dir;
-  OutputFile protocol;
-  ASSERT_TRUE(protocol.open(dir.file("log"), OutputFile::Mode::kCreate));
-  Messages messages;
-  messages.set_protocol(&protocol);
-  f.table.log_keywords_information(messages);
-  KeywordTable empty;
-  empty.log_keywords_information(messages);
-  ASSERT_TRUE(protocol.close());
-  EXPECT_EQ(testing::read_file(dir.file("log")),
-            "==== Keywords information: 2 keywords, 1 themes ===\n"
-            "'cat            ' -     1, th0\n"
-            "'ing            ' -     3, th1\n"
-            "==== Keywords information: 0 keywords, 4294967295 themes ===\n");
-}
-
-TEST(KeywordInBlock, FirstLineHoldingTheKeywordDecides) {
+// The rule as written: the first line holding the keyword decides, by its
+// first occurrence.
+TEST(KeywordInBlock, FirstOccurrenceInTheFirstLineHoldingItDecides) {
+  const struct {
+    std::vector<std::string> lines;
+    const char* keyword;
+    uint32_t type;
+    int found;
+  } cases[] = {
+      {{"concat here\n", "cat\n"}, "cat", SEARCH_WHOLE_WORD, 0},
+      {{"dog\n", "a CAT!\n"}, "cat", SEARCH_WHOLE_WORD, 1},
+      {{"bobcat catalog\n"}, "cat", SEARCH_WORD_START, 0},
+      {{"catalog bobcat\n"}, "cat", SEARCH_WORD_START, 1},
+      {{"the cat\n"}, "cat", SEARCH_WORD_END, 1},
+      {{"the cat"}, "cat", SEARCH_WHOLE_WORD, 1},
+      {{"cats cat\n"}, "cat", SEARCH_WORD_END, 0},
+      {{"xcatx\n"}, "cat", SEARCH_ANYWHERE, 1},
+      {{"dog\n", "\n"}, "cat", SEARCH_ANYWHERE, 0},
+      {{"a cat \n"}, "cat ", SEARCH_ANYWHERE, 1},
+      {{"a cat\n"}, "cat ", SEARCH_ANYWHERE, 0},
+      {{"x\n"}, "", SEARCH_WORD_START, 1},
+      {{"x\n", "\n"}, "", SEARCH_WHOLE_WORD, 0},
+      {{"\n"}, "", SEARCH_WORD_END, 1},
+      {{}, "", SEARCH_ANYWHERE, 0},
+  };
   Messages m;
-  EXPECT_EQ(keyword_in_block(block_of({"concat here\n", "cat\n"}), "cat", SEARCH_WHOLE_WORD, m), 0);
-  EXPECT_EQ(keyword_in_block(block_of({"dog\n", "a CAT!\n"}), "cat", SEARCH_WHOLE_WORD, m), 1);
-  EXPECT_EQ(keyword_in_block(block_of({"bobcat catalog\n"}), "cat", SEARCH_WORD_START, m), 0);
-  EXPECT_EQ(keyword_in_block(block_of({"catalog bobcat\n"}), "cat", SEARCH_WORD_START, m), 1);
-  EXPECT_EQ(keyword_in_block(block_of({"the cat\n"}), "cat", SEARCH_WORD_END, m), 1);
-  EXPECT_EQ(keyword_in_block(block_of({"the cat"}), "cat", SEARCH_WHOLE_WORD, m), 1);
-  EXPECT_EQ(keyword_in_block(block_of({"cats cat\n"}), "cat", SEARCH_WORD_END, m), 0);
-  EXPECT_EQ(keyword_in_block(block_of({"xcatx\n"}), "cat", SEARCH_ANYWHERE, m), 1);
-  EXPECT_EQ(keyword_in_block(block_of({"dog\n", "\n"}), "cat", SEARCH_ANYWHERE, m), 0);
-}
-
-TEST(KeywordInBlock, TrailingBlankEmptyKeywordAndEmptyBlock) {
-  Messages m;
-  EXPECT_EQ(keyword_in_block(block_of({"a cat \n"}), "cat ", SEARCH_ANYWHERE, m), 1);
-  EXPECT_EQ(keyword_in_block(block_of({"a cat\n"}), "cat ", SEARCH_ANYWHERE, m), 0);
-  EXPECT_EQ(keyword_in_block(block_of({"x\n"}), "", SEARCH_ANYWHERE, m), 1);
-  EXPECT_EQ(keyword_in_block(block_of({"x\n"}), "", SEARCH_WORD_START, m), 1);
-  EXPECT_EQ(keyword_in_block(block_of({"x\n", "\n"}), "", SEARCH_WHOLE_WORD, m), 0);
-  EXPECT_EQ(keyword_in_block(block_of({"\n"}), "", SEARCH_WORD_END, m), 1);
-  EXPECT_EQ(keyword_in_block(block_of({}), "", SEARCH_ANYWHERE, m), 0);
+  for (const auto& c : cases) {
+    EXPECT_EQ(keyword_in_block(block_of(c.lines), c.keyword, c.type, m), c.found)
+        << c.keyword << " in " << (c.lines.empty() ? "nothing" : c.lines[0]);
+  }
 }
 
 TEST(KeywordInBlock, UnknownSearchTypeIsReportedAndFails) {

@@ -40,51 +40,6 @@ std::set<uint32_t> run_equal_pass(IndexedSource& s, ThemeWorkspace& workspace, u
   return written;
 }
 
-TEST(EqualBlocks, ThreeEqualBlocksLeaveTheFirstInSortedOrder) {
-  IndexedSource s;
-  // Lengths 5, 3, 5, 2, 5: sorted D, B, C, A, E; A, C and E are equal.
-  std::string five = "one\ntwo\nthree\nfour\n\n";
-  s.build({five, "x\ny\n\n", five, "z\n\n", five}, {0, 0, 0, 0, 0});
-  ThemeWorkspace workspace;
-  ASSERT_TRUE(workspace.create(s.statistics).ok());
-  std::set<uint32_t> written = run_equal_pass(s, workspace, 0);
-  EXPECT_EQ(workspace.theme().real_numbers[2], 2u);  // C holds the lowest position of the three
-  EXPECT_EQ(written, (std::set<uint32_t>{0, 4}));
-  EXPECT_EQ(s.statistics.equal_blocks, 2u);
-  EXPECT_EQ(s.statistics.deleted_equal_bytes, 2 * five.size());
-  EXPECT_EQ(s.view.lines, (std::vector<std::string>{"2 equal blocks found"}));
-  EXPECT_EQ(s.view.fields[kBlocksTotal], "5");
-}
-
-TEST(EqualBlocks, LetterCaseLineEndsAndTextAfterNul) {
-  IndexedSource s;
-  std::string nul_a("ab\0x\n\n", 6), nul_b("ab\0y\n\n", 6);
-  s.build({"Cat\n\n", "cat\n\n", "dog\r\n\r\n", "dog\n\n", nul_a, nul_b, "cat\ncat\n\n"},
-          {0, 0, 1, 1, 2, 2, 0});
-  ThemeWorkspace workspace;
-  ASSERT_TRUE(workspace.create(s.statistics).ok());
-  // Letter case counts; a longer block with the same text is never compared.
-  EXPECT_TRUE(run_equal_pass(s, workspace, 0).empty());
-  // A CR LF reads as a line feed; the text after a NUL is not compared.
-  EXPECT_EQ(run_equal_pass(s, workspace, 1), (std::set<uint32_t>{3}));
-  EXPECT_EQ(run_equal_pass(s, workspace, 2), (std::set<uint32_t>{3, 5}));
-  EXPECT_EQ(s.statistics.deleted_equal_bytes, 5u + 6u);
-}
-
-TEST(EqualBlocks, EmptyAndSingleBlockThemes) {
-  IndexedSource s;
-  s.build({"a\n\n"}, {1});
-  ThemeWorkspace workspace;
-  ASSERT_TRUE(workspace.create(s.statistics).ok());
-  run_equal_pass(s, workspace, 0);
-  EXPECT_EQ(s.view.fields[kBlocksTotal], "0");
-  EXPECT_TRUE(field_values(s.view, kCurrentBlock).empty());
-  run_equal_pass(s, workspace, 1);
-  EXPECT_EQ(field_values(s.view, kCurrentBlock), (std::vector<std::string>{"0"}));
-  EXPECT_TRUE(s.view.lines.empty());
-  EXPECT_EQ(s.statistics.equal_blocks, 0u);
-}
-
 TEST(EqualBlocks, ThemeLargerThanTheRoomIsAnError) {
   IndexedSource s;
   s.build({"a\n\n", "b\n\n"}, {0, 0});

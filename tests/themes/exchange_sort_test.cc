@@ -22,19 +22,6 @@ std::vector<uint32_t> identity(uint32_t n) {
   return order;
 }
 
-TEST(ExchangeSort, KeepsTheExchangeOrderOfEqualLengths) {
-  // Blocks A, B, C, D of lengths 5, 3, 5, 2 end as D, B, C, A.
-  std::vector<uint32_t> length{5, 3, 5, 2};
-  ExchangeSort sort;
-  ASSERT_TRUE(sort.reserve(4));
-  std::vector<uint32_t> order = identity(4);
-  sort.sort_by_chains(length.data(), order.data(), 4);
-  EXPECT_EQ(order, (std::vector<uint32_t>{3, 1, 2, 0}));
-  order = identity(4);
-  sort.sort(length.data(), order.data(), 4);
-  EXPECT_EQ(order, (std::vector<uint32_t>{3, 1, 2, 0}));
-}
-
 TEST(ExchangeSort, MatchesTheLiteralSortOnRandomInputs) {
   std::mt19937 random(20240611);
   ExchangeSort sort;
