@@ -1,9 +1,10 @@
-// Case folding, the delimiter set, word splitting, whole-word search and the
-// removal of match marks.
+// Case folding of code page 866, the delimiter set, word splitting and
+// whole-word search.
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "text/fold.h"
 #include "text/words.h"
@@ -11,134 +12,77 @@
 namespace karvel {
 namespace {
 
-std::string folded(std::string line) {
-  fold_line(line.data());
-  return line;
-}
-
-TEST(FoldLine, FoldsAsciiAndBothCyrillicRangesOnly) {
+TEST(Words, FoldingAndDelimitersOfEveryByte) {
   build_fold_table();
-  EXPECT_EQ(folded("\x80"
-                   "BC\n"),
-            "\xa0"
-            "bc\n");
-  EXPECT_EQ(folded("\x8f\x90\x9f"), "\xaf\xe0\xef");
-  // Each byte alone, and all of them in one long line.
-  std::string all, all_folded;
+  const std::string delimiters = " \t,.;:!?-()\"\r\n";
+  std::string all, all_folded;  // each byte alone, and all in one long line
   for (int v = 1; v < 256; v++) {
-    if (v == '\n') continue;
     int expected = v;
     if ((v >= 'A' && v <= 'Z') || (v >= 128 && v <= 143)) expected = v + 32;
     if (v >= 144 && v <= 159) expected = v + 80;
-    std::string line(1, static_cast<char>(v));
-    EXPECT_EQ(static_cast<unsigned char>(folded(line)[0]), expected) << "byte " << v;
-    all += line;
-    all_folded += static_cast<char>(expected);
+    std::string line = std::string(1, static_cast<char>(v)) + "A";
+    fold_line(line.data());
+    if (v != '\n') {
+      EXPECT_EQ(line, std::string(1, static_cast<char>(expected)) + "a") << v;
+      all += static_cast<char>(v);
+      all_folded += static_cast<char>(expected);
+    }
+    bool delimiter = delimiters.find(static_cast<char>(v)) != std::string::npos;
+    EXPECT_EQ(is_delimiter(v), delimiter ? 1 : 0) << "byte " << v;
   }
-  EXPECT_EQ(folded(all), all_folded);
-}
-
-TEST(FoldLine, StopsAtLineFeedOrNul) {
-  EXPECT_EQ(folded("AB\nCD"), "ab\nCD");
-  EXPECT_EQ(folded("ABCDEFGHIJKLMNOPQRSTU\nCD"), "abcdefghijklmnopqrstu\nCD");
-  EXPECT_EQ(folded("\nAB"), "\nAB");
-  std::string with_nul("AB\0CD", 5);
-  fold_line(with_nul.data());
-  EXPECT_EQ(with_nul, std::string("ab\0CD", 5));
-}
-
-TEST(Delimiters, TheFourteenAndNul) {
-  const std::string delimiters = " \t,.;:!?-()\"\r\n";
-  int count = 0;
-  for (int v = 1; v < 256; v++) {
-    bool expected = delimiters.find(static_cast<char>(v)) != std::string::npos;
-    EXPECT_EQ(is_delimiter(v), expected ? 1 : 0) << "byte " << v;
-    count += is_delimiter(v);
-  }
-  EXPECT_EQ(count, 14);
   EXPECT_EQ(is_delimiter(0), 1);
-  EXPECT_EQ(is_delimiter('\''), 0);
-  EXPECT_EQ(is_delimiter('_'), 0);
-  EXPECT_EQ(is_delimiter('/'), 0);
   EXPECT_EQ(is_delimiter(-128), 0);  // a signed char 128 is not a delimiter
+  fold_line(all.data());
+  EXPECT_EQ(all, all_folded);
+  // Folding stops at the line feed or the NUL.
+  std::string line("ABCDEFGHIJKLMNOPQRSTU\nCD\0EF", 27);
+  fold_line(line.data());
+  EXPECT_EQ(line, std::string("abcdefghijklmnopqrstu\nCD\0EF", 27));
+  line = std::string("AB\0CD", 5);
+  fold_line(line.data());
+  EXPECT_EQ(line, std::string("ab\0CD", 5));
 }
 
-std::vector<std::string> words_of(WordSplitter& splitter, const char* line, int calls) {
-  std::vector<std::string> words;
-  short started = 0;
-  char word[100];
-  for (int i = 0; i < calls; i++) {
-    splitter.next_word(line, &started, word);
-    words.push_back(word);
+TEST(Words, SplitterHandsOutWordsThenEmptyStrings) {
+  const struct {
+    std::string line;
+    std::vector<std::string> words;
+  } cases[] = {
+      {" ,hello--world.\n", {"hello", "world", "", ""}},
+      {"\n", {"", ""}},
+      {" ;:!?()\"\r\t", {""}},
+      {"it's a_b/c 12", {"it's", "a_b/c", "12", ""}},
+      {std::string(150, 'w'), {std::string(99, 'w'), ""}},  // at most 99 characters of a line
+  };
+  WordSplitter splitter;
+  for (const auto& c : cases) {
+    std::vector<std::string> words;
+    short started = 0;
+    char word[100];
+    for (size_t i = 0; i < c.words.size(); i++) {
+      splitter.next_word(c.line.c_str(), &started, word);
+      words.push_back(word);
+    }
+    EXPECT_EQ(words, c.words) << c.line;
   }
-  return words;
-}
-
-TEST(NextWord, HandsOutWordsThenEmptyStrings) {
-  WordSplitter splitter;
-  std::vector<std::string> expected = {"hello", "world", "", "", ""};
-  EXPECT_EQ(words_of(splitter, " ,hello--world.\n", 5), expected);
-  EXPECT_EQ(words_of(splitter, "\n", 2), (std::vector<std::string>{"", ""}));
-  EXPECT_EQ(words_of(splitter, "", 1), (std::vector<std::string>{""}));
-  EXPECT_EQ(words_of(splitter, " ;:!?()\"\r\t", 1), (std::vector<std::string>{""}));
-  EXPECT_EQ(words_of(splitter, "it's a_b/c 12", 4),
-            (std::vector<std::string>{"it's", "a_b/c", "12", ""}));
-}
-
-TEST(NextWord, LineIsIgnoredWhileStartedAndNotChanged) {
-  WordSplitter splitter;
-  char line[] = "one two";
+  // While started, the line given is not looked at.
   short started = 0;
   char word[100];
-  splitter.next_word(line, &started, word);
-  EXPECT_STREQ(word, "one");
-  EXPECT_EQ(started, 1);
+  splitter.next_word("one two", &started, word);
   splitter.next_word("other", &started, word);
   EXPECT_STREQ(word, "two");
-  EXPECT_STREQ(line, "one two");
-  started = 0;
-  splitter.next_word("other", &started, word);
-  EXPECT_STREQ(word, "other");
 }
 
-TEST(NextWord, KeepsAtMost99CharactersOfALine) {
-  WordSplitter splitter;
-  std::string line(150, 'w');
-  short started = 0;
-  char word[100];
-  splitter.next_word(line.c_str(), &started, word);
-  EXPECT_EQ(std::string(word), std::string(99, 'w'));
-  splitter.next_word(line.c_str(), &started, word);
-  EXPECT_STREQ(word, "");
-}
-
-TEST(FindWholeWord, BoundariesAndOverlappingOccurrences) {
-  EXPECT_EQ(find_whole_word("cat", "cat"), 1);
-  EXPECT_EQ(find_whole_word("(cat)", "cat"), 1);
-  EXPECT_EQ(find_whole_word("concat", "cat"), 0);
-  EXPECT_EQ(find_whole_word("cat's", "cat"), 0);
-  EXPECT_EQ(find_whole_word("catalog cat", "cat"), 1);
-  EXPECT_EQ(find_whole_word("aaa aa", "aa"), 1);
-  EXPECT_EQ(find_whole_word("aaa", "aa"), 0);
-  EXPECT_EQ(find_whole_word("x\naa\n", "aa"), 1);
-  EXPECT_EQ(find_whole_word("cat", "Cat"), 0);
-  EXPECT_EQ(find_whole_word("", "cat"), 0);
-  EXPECT_EQ(find_whole_word("a b", ""), 0);
-}
-
-TEST(StripMarks, RemovesApostrophesAndAsterisks) {
-  char a[] = "'cat'";
-  char b[] = "*cat*";
-  char c[] = "ca*t";
-  char d[] = "*''**";
-  strip_marks(a);
-  strip_marks(b);
-  strip_marks(c);
-  strip_marks(d);
-  EXPECT_STREQ(a, "cat");
-  EXPECT_STREQ(b, "cat");
-  EXPECT_STREQ(c, "cat");
-  EXPECT_STREQ(d, "");
+TEST(Words, WholeWordSearch) {
+  const struct {
+    const char* text;
+    const char* word;
+    int found;
+  } cases[] = {
+      {"cat", "cat", 1},         {"(cat)", "cat", 1}, {"concat", "cat", 0}, {"cat's", "cat", 0},
+      {"catalog cat", "cat", 1}, {"aaa aa", "aa", 1}, {"aaa", "aa", 0},     {"x\naa\n", "aa", 1},
+      {"cat", "Cat", 0},         {"", "cat", 0},      {"a b", "", 0},       {"cat;dog", "cat", 1}};
+  for (const auto& c : cases) EXPECT_EQ(find_whole_word(c.text, c.word), c.found) << c.text;
 }
 
 }  // namespace
