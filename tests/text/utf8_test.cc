@@ -19,12 +19,12 @@
 #include "index/source_statistics.h"
 #include "messages/messages.h"
 #include "test_support.h"
-#include "tests/themes/theme_fixture.h"
 #include "text/keyword_matcher.h"
 #include "text/keyword_table.h"
 #include "text/text_rules.h"
 #include "text/utf8_check.h"
 #include "text/utf8_text.h"
+#include "theme_fixture.h"
 #include "themes/word_list.h"
 
 namespace karvel {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/themes/theme_fixture.h"
+#include "theme_fixture.h"
 #include "themes/theme_blocks.h"
 #include "themes/theme_workspace.h"
 

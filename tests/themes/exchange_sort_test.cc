@@ -9,7 +9,7 @@
 #include <random>
 #include <vector>
 
-#include "tests/themes/theme_fixture.h"
+#include "theme_fixture.h"
 
 namespace karvel {
 namespace {

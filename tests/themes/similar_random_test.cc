@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "records/program_configuration.h"
-#include "tests/themes/theme_fixture.h"
+#include "theme_fixture.h"
 #include "themes/theme_workspace.h"
 
 namespace karvel {

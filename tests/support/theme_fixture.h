@@ -1,8 +1,8 @@
 // A source file cut into blocks and indexed, for the theme pass tests, and
 // small literal versions of the theme passes to compare the program with.
 
-#ifndef KARVEL_TESTS_THEMES_THEME_FIXTURE_H_
-#define KARVEL_TESTS_THEMES_THEME_FIXTURE_H_
+#ifndef KARVEL_TESTS_SUPPORT_THEME_FIXTURE_H_
+#define KARVEL_TESTS_SUPPORT_THEME_FIXTURE_H_
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -20,7 +20,7 @@
 #include "index/block_index.h"
 #include "messages/messages.h"
 #include "records/file_statistics.h"
-#include "tests/support/test_support.h"
+#include "test_support.h"
 #include "text/words.h"
 
 namespace karvel::testing {
@@ -220,4 +220,4 @@ inline int literal_blocks_similar(const std::vector<std::string>& words, uint32_
 
 }  // namespace karvel::testing
 
-#endif  // KARVEL_TESTS_THEMES_THEME_FIXTURE_H_
+#endif  // KARVEL_TESTS_SUPPORT_THEME_FIXTURE_H_
