@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <new>
+#include <vector>
 
 #include "engine/run_files.h"
 #include "index/block_index.h"
@@ -119,16 +120,15 @@ int RunContext::perform_run(Run& run, int debug, int check_similarity, int sort,
   messages_.show_message("Themes processing");
 
   unsigned threads = run_threads();
+  ThemeWork work{&source,      run.block_index.get(), run.buckets.get(), configuration,
+                 &statistics_, &run.files.doubles(),  &messages_};
   if (threads > 1 && theme_total_ > 1 && themes_may_run_at_once(*configuration)) {
-    ThemeWork work{&source,      run.block_index.get(), run.buckets.get(), configuration,
-                   &statistics_, &run.files.doubles(),  &messages_};
     status = process_themes_at_once(work, theme_total_, std::min(threads, theme_total_),
                                     *run.workspace, [&run] { return run.files.check_outputs(); });
     if (!status.ok()) return report_error(run, status);
   } else {
     for (uint32_t t = 0; t < theme_total_; ++t) {
-      status =
-          messages_.stop_requested() ? Status::Stopped() : process_theme(run, *configuration, t);
+      status = messages_.stop_requested() ? Status::Stopped() : process_theme(run, work, t);
       if (!status.ok()) return report_error(run, status);
     }
   }
@@ -198,20 +198,12 @@ Status RunContext::set_up_run(Run& run, ProgramConfiguration& configuration,
   return run.files.check_outputs();
 }
 
-Status RunContext::process_theme(Run& run, ProgramConfiguration& configuration, uint32_t t) {
+Status RunContext::process_theme(Run& run, const ThemeWork& work, uint32_t t) {
   messages_.set_field(kCurrentTheme, t);
-  const SourceFile& source = run.files.source();
-  ThemeWorkspace& workspace = *run.workspace;
-  Status status = workspace.load_theme(source, *run.block_index, *run.buckets, t, messages_);
+  std::vector<uint32_t> doubled;
+  Status status = work_on_theme(work, *run.workspace, t, statistics_, messages_, &doubled);
+  if (status.ok()) status = write_doubles(work, doubled);
   if (!status.ok()) return status;
-  workspace.sort_by_length();
-  status = workspace.delete_equal_blocks(source, *run.block_index, statistics_, messages_);
-  if (!status.ok()) return status;
-  if (configuration.get_check_similarity() != 0) {
-    status = workspace.find_similar_blocks(source, run.files.doubles(), *run.block_index,
-                                           configuration, statistics_, messages_);
-    if (!status.ok()) return status;
-  }
   return run.files.check_outputs();
 }
 

@@ -32,6 +32,7 @@
 namespace karvel {
 
 class Utf8Check;
+struct ThemeWork;
 
 class RunContext {
  public:
@@ -81,7 +82,7 @@ class RunContext {
                   uint32_t length_ratio, uint32_t similarity_ratio);
   Status set_up_run(Run& run, ProgramConfiguration& configuration, Utf8Check& source_check);
   Status load_keywords(Run& run, Utf8Check& source_check);
-  Status process_theme(Run& run, ProgramConfiguration& configuration, uint32_t t);
+  Status process_theme(Run& run, const ThemeWork& work, uint32_t t);
   // The thread count of the run: thread_count_, or the online cores.
   unsigned run_threads() const;
 

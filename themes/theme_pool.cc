@@ -113,14 +113,7 @@ Status Pool::work_on_theme(ThemeWorkspace& workspace, uint32_t t, ThemeOutcome& 
     Status status = workspace.create(blocks);
     if (!status.ok()) return status;
   }
-  const SourceFile& source = *work_.source;
-  Status status = workspace.load_theme(source, *work_.index, *work_.buckets, t, messages);
-  if (!status.ok()) return status;
-  workspace.sort_by_length();
-  status = workspace.delete_equal_blocks(source, *work_.index, outcome.counts, messages);
-  if (!status.ok() || work_.configuration->get_check_similarity() == 0) return status;
-  return workspace.search_similar_blocks(source, *work_.index, *work_.configuration, outcome.counts,
-                                         messages, &outcome.doubled);
+  return karvel::work_on_theme(work_, workspace, t, outcome.counts, messages, &outcome.doubled);
 }
 
 bool Pool::wait_for(uint32_t t) {
@@ -170,11 +163,9 @@ Status Pool::hand_on(const std::function<Status()>& after_theme) {
       messages.set_signed_field(kSimilarFound, statistics.saved_as_similar);
     }
     if (!outcome->status.ok()) return outcome->status;
-    for (uint32_t b : outcome->doubled) {
-      Status status = copy_block(*work_.index, b, *work_.source, *work_.doubles);
-      if (!status.ok()) return status;
-    }
-    Status status = after_theme();
+    Status status = write_doubles(work_, outcome->doubled);
+    if (!status.ok()) return status;
+    status = after_theme();
     if (!status.ok()) return status;
   }
   return Status::OK();
@@ -187,6 +178,27 @@ void Pool::stop_workers() {
 }
 
 }  // namespace
+
+Status work_on_theme(const ThemeWork& work, ThemeWorkspace& workspace, uint32_t t,
+                     FileStatistics& counts, Messages& messages, std::vector<uint32_t>* doubled) {
+  doubled->clear();
+  const SourceFile& source = *work.source;
+  Status status = workspace.load_theme(source, *work.index, *work.buckets, t, messages);
+  if (!status.ok()) return status;
+  workspace.sort_by_length();
+  status = workspace.delete_equal_blocks(source, *work.index, counts, messages);
+  if (!status.ok() || work.configuration->get_check_similarity() == 0) return status;
+  return workspace.search_similar_blocks(source, *work.index, *work.configuration, counts, messages,
+                                         doubled);
+}
+
+Status write_doubles(const ThemeWork& work, const std::vector<uint32_t>& doubled) {
+  for (uint32_t b : doubled) {
+    Status status = copy_block(*work.index, b, *work.source, *work.doubles);
+    if (!status.ok()) return status;
+  }
+  return Status::OK();
+}
 
 bool themes_may_run_at_once(const ProgramConfiguration& configuration) {
   return configuration.get_check_similarity() == 0 || configuration.get_group_mode() != 0 ||

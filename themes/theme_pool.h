@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "files/status.h"
 
@@ -44,6 +45,15 @@ struct ThemeWork {
   OutputFile* doubles;
   Messages* messages;
 };
+
+// The work on theme t that needs no other theme: load, sort, equal blocks
+// and, when the search is on, the similar-blocks search, whose doubles list
+// is put in *doubled. Messages and counters go to `messages` and `counts`.
+Status work_on_theme(const ThemeWork& work, ThemeWorkspace& workspace, uint32_t t,
+                     FileStatistics& counts, Messages& messages, std::vector<uint32_t>* doubled);
+
+// Copies the blocks of a theme's doubles list to the doubles file.
+Status write_doubles(const ThemeWork& work, const std::vector<uint32_t>& doubled);
 
 // Processes themes 0 .. theme_count - 1 on `threads` workers. The first
 // worker uses `workspace` (made for the largest theme); the others make
