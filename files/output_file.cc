@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 #include "files/output_faults.h"
 
@@ -36,7 +37,8 @@ bool OutputFile::open(const std::string& name, Mode mode) {
   }
   error_ = 0;
   fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
-  buffer_.reserve(kBufferSize);
+  if (!buffer_) buffer_.reset(new char[kBufferSize]);
+  buffered_ = 0;
   return true;
 }
 
@@ -46,28 +48,47 @@ void OutputFile::adopt(int fd, const std::string& name) {
   error_ = 0;
   bytes_added_ = 0;
   name_ = name;
-  buffer_.reserve(kBufferSize);
+  if (!buffer_) buffer_.reset(new char[kBufferSize]);
+  buffered_ = 0;
 }
 
 void OutputFile::write(const char* bytes, size_t n) {
   if (fd_ < 0 || error_ != 0) return;
   bytes_added_ += n;
-  if (buffer_.size() + n > kBufferSize) {
+  if (buffered_ + n > kBufferSize) {
     if (!flush()) return;
     if (n >= kBufferSize) {
-      buffer_.assign(bytes, n);
-      flush();
+      write_out(bytes, n);
       return;
     }
   }
-  buffer_.append(bytes, n);
+  memcpy(buffer_.get() + buffered_, bytes, n);
+  buffered_ += n;
+}
+
+char* OutputFile::room(size_t n) {
+  if (fd_ < 0 || error_ != 0) return nullptr;
+  if (buffered_ + n > kBufferSize && !flush()) return nullptr;
+  return buffer_.get() + buffered_;
+}
+
+void OutputFile::commit(size_t n) {
+  bytes_added_ += n;
+  buffered_ += n;
 }
 
 bool OutputFile::flush() {
   if (fd_ < 0) return error_ == 0;
+  size_t n = buffered_;
+  buffered_ = 0;  // before write_out(), whose start of writeback would flush again
+  write_out(buffer_.get(), n);
+  return error_ == 0;
+}
+
+void OutputFile::write_out(const char* bytes, size_t n) {
   size_t done = 0;
-  while (error_ == 0 && done < buffer_.size()) {
-    ssize_t put = output_write(fd_, buffer_.data() + done, buffer_.size() - done);
+  while (error_ == 0 && done < n) {
+    ssize_t put = output_write(fd_, bytes + done, n - done);
     if (put < 0) {
       if (errno == EINTR) continue;
       error_ = errno;
@@ -77,15 +98,13 @@ bool OutputFile::flush() {
       done += static_cast<size_t>(put);
     }
   }
-  buffer_.clear();
   unsent_ += done;
   if (unsent_ >= kWritebackBytes) start_writeback();
-  return error_ == 0;
 }
 
 void OutputFile::start_writeback() {
   if (fd_ < 0 || error_ != 0) return;
-  if (!buffer_.empty()) flush();
+  if (buffered_ != 0) flush();
   unsent_ = 0;
   // Refused (EINVAL, ESPIPE) by pipes, devices and some file systems: then
   // sync() does all the work, as it would anyway.

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace karvel {
@@ -33,6 +34,13 @@ class OutputFile {
   void write(const char* bytes, size_t n);
   void write(const std::string& text) { write(text.data(), text.size()); }
 
+  // Room for `n` more bytes at the end of the buffer, written out first when
+  // they would not fit, so that a caller can fill it in place and then
+  // commit() them: one copy of the bytes less. `n` is at most 1 MiB. nullptr
+  // after a failure (the bytes are then dropped, as by write()).
+  char* room(size_t n);
+  void commit(size_t n);
+
   // Writes out what is buffered. Returns false when this or an earlier write
   // failed.
   bool flush();
@@ -48,7 +56,7 @@ class OutputFile {
   void start_writeback();
 
   // Drops what is buffered and not yet written.
-  void discard() { buffer_.clear(); }
+  void discard() { buffered_ = 0; }
 
   // Flushes and closes. Returns false when anything failed since open().
   bool close();
@@ -62,12 +70,16 @@ class OutputFile {
   const std::string& name() const { return name_; }
 
  private:
+  // Writes the bytes to the file, keeping the first failure.
+  void write_out(const char* bytes, size_t n);
+
   int fd_ = -1;
   int error_ = 0;
   uint64_t bytes_added_ = 0;
   uint64_t unsent_ = 0;  // bytes written since the last start of writeback
   std::string name_;
-  std::string buffer_;
+  std::unique_ptr<char[]> buffer_;  // 1 MiB, made by open() or adopt()
+  size_t buffered_ = 0;             // bytes of buffer_ not yet written
 };
 
 }  // namespace karvel

@@ -11,9 +11,13 @@ namespace karvel {
 
 Status SourceFile::read_range(uint64_t offset, uint64_t length, std::string* out) const {
   out->resize(length);
+  return read_into(offset, length, out->data());
+}
+
+Status SourceFile::read_into(uint64_t offset, uint64_t length, char* out) const {
   uint64_t done = 0;
   while (done < length) {
-    ssize_t got = map.read(fd, out->data() + done, length - done, offset + done);
+    ssize_t got = map.read(fd, out + done, length - done, offset + done);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) {
       return Status::Error(

@@ -28,6 +28,8 @@ struct SourceFile {
   // Reads `length` bytes at `offset` into *out. A short read (the file shrank)
   // or a failed read is an error naming the file.
   Status read_range(uint64_t offset, uint64_t length, std::string* out) const;
+  // The same into the `length` bytes at `out`.
+  Status read_into(uint64_t offset, uint64_t length, char* out) const;
 
   // After the last read: an error when a mapped file has become shorter than
   // `size`. Where a shrinking file cut its last mapped page, the mapping reads

@@ -21,15 +21,22 @@ unsigned long ul(uint64_t v) { return static_cast<unsigned long>(v); }
 // Bytes of the source held at once by a copy, whatever the size of a block.
 constexpr uint64_t kCopyPiece = 1 << 20;
 
-// Copies the source's bytes [offset, offset + length) to `out` in pieces
-// held in *bytes.
-Status copy_range(const SourceFile& source, uint64_t offset, uint64_t length, OutputFile& out,
-                  std::string* bytes) {
-  for (uint64_t done = 0; done < length; done += bytes->size()) {
+// Copies the source's bytes [offset, offset + length) to `out`, piece by
+// piece straight into its buffer. Once the output has failed (the run reports
+// it) the source is still read, so that a failed read is reported as before.
+Status copy_range(const SourceFile& source, uint64_t offset, uint64_t length, OutputFile& out) {
+  std::string dropped;
+  for (uint64_t done = 0; done < length;) {
     uint64_t piece = length - done < kCopyPiece ? length - done : kCopyPiece;
-    Status status = source.read_range(offset + done, piece, bytes);
+    char* room = out.room(piece);
+    if (room == nullptr) {
+      dropped.resize(piece);
+      room = dropped.data();
+    }
+    Status status = source.read_into(offset + done, piece, room);
     if (!status.ok()) return status;
-    out.write(*bytes);
+    if (room != dropped.data()) out.commit(piece);
+    done += piece;
   }
   return Status::OK();
 }
@@ -50,7 +57,7 @@ class BlockCopier {
   }
 
   Status flush() {
-    Status status = copy_range(source_, start_, end_ - start_, out_, &bytes_);
+    Status status = copy_range(source_, start_, end_ - start_, out_);
     start_ = end_ = 0;
     return status;
   }
@@ -60,7 +67,6 @@ class BlockCopier {
   OutputFile& out_;
   uint64_t start_ = 0;  // pending range of the source
   uint64_t end_ = 0;
-  std::string bytes_;
 };
 
 // A stop between blocks: the blocks taken so far are written whole.
@@ -72,8 +78,7 @@ Status stopped(BlockCopier& copier) {
 }  // namespace
 
 Status copy_block(BlockIndex& index, uint32_t b, const SourceFile& source, OutputFile& out) {
-  std::string bytes;
-  Status status = copy_range(source, index.offset(b), index.get_length_in_bytes(b), out, &bytes);
+  Status status = copy_range(source, index.offset(b), index.get_length_in_bytes(b), out);
   if (!status.ok()) return status;
   index.mark_written(b);
   return Status::OK();
