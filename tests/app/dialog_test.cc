@@ -51,80 +51,76 @@ class DialogTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void first_display_shows_the_template() {
+  // The first display: the idle controls, the window menu and the keys.
+  void first_display_menu_and_keys() {
     RunContext context;
     MainDialog dialog(context);
     dialog.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Karvel"));
-    for (int id :
-         {kStartButton,    kExitButton,  kSourceFile,    kDestFile,           kKeywordsFile,
-          kLogFile,        kRestFile,    kDoublesFile,   kBrowseSource,       kBrowseDest,
-          kBrowseKeywords, kBrowseLog,   kBrowseRest,    kBrowseDoubles,      kLenRate,
-          kSimRate,        kRstEqDstBox, kSortBlocksBox, kCheckSimilarityBox, kDebugInfoBox,
-          kHelpButton}) {
+    for (int id : kRunLocked)
       QVERIFY2(dialog.control(id)->isEnabled(), qPrintable(QString::number(id)));
-    }
+    QVERIFY(dialog.control(kHelpButton)->isEnabled());
     for (int id : {kStopButton, kAutoNamesButton, kAutoNumber, kAutoBox}) {
       QVERIFY2(!dialog.control(id)->isEnabled(), qPrintable(QString::number(id)));
     }
     QCOMPARE(dialog.output_list()->count(), 0);
 
-    // The window menu's stand-in ends with a separator, the unchecked
-    // search of themes of any size, which lifts the limit of later runs
-    // while it is checked, and the About item.
+    // The window menu ends with the text encoding of later runs (Automatic
+    // until chosen), a separator, the unchecked search of themes of any
+    // size, which lifts the limit of later runs while it is checked, and
+    // About.
     const QList<QAction*> actions = dialog.system_menu()->actions();
-    QVERIFY(actions.size() >= 3);
+    QVERIFY(actions.size() >= 4);
     QVERIFY(actions[actions.size() - 3]->isSeparator());
     QAction* any_size = actions[actions.size() - 2];
     QCOMPARE(any_size->text(), QStringLiteral("&Search themes of any size for similar blocks"));
     QVERIFY(any_size->isCheckable() && !any_size->isChecked());
-    QCOMPARE(context.similar_limit(), 500u);
-    any_size->trigger();
-    QCOMPARE(context.similar_limit(), 0u);
-    any_size->trigger();
-    QCOMPARE(context.similar_limit(), 500u);
+    for (unsigned limit : {500u, 0u, 500u}) {
+      QCOMPARE(context.similar_limit(), limit);
+      any_size->trigger();
+    }
     QCOMPARE(actions.last()->text(), QStringLiteral("&About Karvel..."));
     QCOMPARE(actions.last()->data().toInt(), 16);
-    // Before the separator, the text encoding of later runs: Automatic until
-    // chosen.
     const QList<QAction*> encodings = actions[actions.size() - 4]->menu()->actions();
     QCOMPARE(encodings.size(), qsizetype{3});
     QVERIFY(encodings[0]->isChecked());
     encodings[1]->trigger();
     QVERIFY(encodings[1]->isChecked() && !encodings[0]->isChecked());
     QVERIFY(dialog.encoding_choice() == karvel::EncodingChoice::kUtf8);
-  }
 
-  void tab_order_starts_with_start_exit_and_the_switches() {
-    RunContext context;
-    MainDialog dialog(context);
-    dialog.show();
-    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    // Tab from Start: Stop is disabled, so Exit leads to the switches.
     QCOMPARE(QApplication::focusWidget(), dialog.control(kStartButton));
-    // Stop is disabled, so Tab goes from Exit to Rst=Dst.
-    const int expected[] = {kExitButton,   kRstEqDstBox, kSortBlocksBox, kCheckSimilarityBox,
-                            kDebugInfoBox, kLenRate,     kSimRate,       kSourceFile,
-                            kBrowseSource};
-    for (int id : expected) {
+    for (int id : {kExitButton, kRstEqDstBox, kSortBlocksBox, kCheckSimilarityBox, kDebugInfoBox,
+                   kLenRate, kSimRate, kSourceFile, kBrowseSource}) {
       QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
       QCOMPARE(QApplication::focusWidget(), dialog.control(id));
     }
+    // Escape, closing and the close command keep the dialog open and change
+    // nothing; Enter asks for a run and Exit closes.
+    QTest::keyClick(&dialog, Qt::Key_Escape);
+    QVERIFY(!dialog.close());
+    dialog.system_command(0xF060);
+    QVERIFY(dialog.isVisible());
+    QVERIFY(button_of(dialog, kStartButton)->isEnabled());
+    QVERIFY(!button_of(dialog, kStopButton)->isEnabled());
+    QCOMPARE(dialog.output_list()->count(), 0);
+    QVERIFY(!dialog.start_requested());
+    dialog.control(kStartButton)->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QVERIFY(dialog.start_requested());
+    button_of(dialog, kExitButton)->click();
+    QVERIFY(!dialog.isVisible());
   }
 
   void numbered_names_fill_the_file_fields() {
     RunContext context;
     MainDialog dialog(context);
     dialog.make_auto_names(7);
-    for (auto [id, text] : {std::pair{kSourceFile, "#src.007"},
-                            {kDestFile, "#dst.007"},
-                            {kKeywordsFile, "#kwd.007"},
-                            {kLogFile, "#log.007"},
-                            {kDoublesFile, "#dbl.007"},
-                            {kRestFile, "#rst.007"}}) {
-      QCOMPARE(text_of(dialog, id), QString::fromLatin1(text));
-    }
+    const int ids[] = {kSourceFile, kDestFile, kKeywordsFile, kLogFile, kDoublesFile, kRestFile};
+    const char* const names[] = {"#src.007", "#dst.007", "#kwd.007",
+                                 "#log.007", "#dbl.007", "#rst.007"};
+    for (int i = 0; i < 6; ++i) QCOMPARE(text_of(dialog, ids[i]), QString::fromLatin1(names[i]));
     dialog.make_auto_names(1000);
     QCOMPARE(text_of(dialog, kRestFile), QStringLiteral("#rst.1000"));
 
@@ -154,28 +150,6 @@ class DialogTest : public QObject {
     button_of(dialog, kHelpButton)->click();
     QCOMPARE(dialog.output_list()->count(), 12);
     QCOMPARE(dialog.output_list()->currentRow(), 11);
-  }
-
-  void stop_escape_and_close_keep_the_dialog_open_enter_starts() {
-    RunContext context;
-    MainDialog dialog(context);
-    dialog.show();
-    QVERIFY(QTest::qWaitForWindowActive(&dialog));
-    QTest::keyClick(&dialog, Qt::Key_Escape);
-    QVERIFY(dialog.isVisible());
-    QVERIFY(!dialog.close());
-    QVERIFY(dialog.isVisible());
-    dialog.system_command(0xF060);
-    QVERIFY(dialog.isVisible());
-    // Nothing changed but the idle state of the controls.
-    QVERIFY(button_of(dialog, kStartButton)->isEnabled());
-    QVERIFY(!button_of(dialog, kStopButton)->isEnabled());
-    QCOMPARE(dialog.output_list()->count(), 0);
-    QVERIFY(!dialog.start_requested());
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-    QVERIFY(dialog.start_requested());
-    button_of(dialog, kExitButton)->click();
-    QVERIFY(!dialog.isVisible());
   }
 
   void check_boxes_reach_the_run() {

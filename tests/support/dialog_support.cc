@@ -9,6 +9,7 @@
 #include <QListWidget>
 #include <QPushButton>
 
+#include "app/dialog_layout.h"
 #include "app/main_dialog.h"
 
 namespace karvel::app_testing {
@@ -20,6 +21,13 @@ const char* const kSourceText =
     "apple pie recipe\nwith sugar\n\n"
     "apple pie recipe\nwith brown sugar\n\n";
 const char* const kKeywordsText = "apple\npear\n";
+
+using namespace app;
+const int kRunLocked[20] = {
+    kStartButton,    kExitButton,  kSourceFile,    kDestFile,           kKeywordsFile,
+    kLogFile,        kRestFile,    kDoublesFile,   kBrowseSource,       kBrowseDest,
+    kBrowseKeywords, kBrowseLog,   kBrowseRest,    kBrowseDoubles,      kLenRate,
+    kSimRate,        kRstEqDstBox, kSortBlocksBox, kCheckSimilarityBox, kDebugInfoBox};
 
 RunFolder::RunFolder() : previous_(QDir::currentPath()) {
   write(QStringLiteral("#src"), kSourceText);
@@ -66,10 +74,6 @@ QStringList output_lines(app::MainDialog& dialog) {
   QListWidget* list = dialog.output_list();
   for (int i = 0; i < list->count(); ++i) lines.append(list->item(i)->text());
   return lines;
-}
-
-int count_of(const QStringList& lines, const QString& line) {
-  return static_cast<int>(lines.count(line));
 }
 
 }  // namespace karvel::app_testing

@@ -51,8 +51,8 @@ QCheckBox* box_of(app::MainDialog& dialog, int id);
 QString text_of(app::MainDialog& dialog, int id);
 QStringList output_lines(app::MainDialog& dialog);
 
-// How many times `line` occurs in `lines`.
-int count_of(const QStringList& lines, const QString& line);
+// The controls that a run disables: enabled while the dialog is idle.
+extern const int kRunLocked[20];
 
 }  // namespace karvel::app_testing
 
