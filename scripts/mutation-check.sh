@@ -5,7 +5,8 @@
 #
 # For each fault of scripts/mutations.txt (or only the NAMEs given) it puts
 # the fault into the source, builds BUILD (default out/mutation: a g++
-# RelWithDebInfo build with the dialog, configured when missing), runs the
+# RelWithDebInfo build with the dialog and the benchmarks, whose source
+# generator the stopped runs need, as in CI; configured when missing), runs the
 # ctest suite there (-j2, each test limited to SECONDS, default 600; the
 # dialog's tests on the offscreen platform, as scripts/test.sh runs them),
 # notes whether a test failed, and puts the source back. To be done sooner,
@@ -35,7 +36,7 @@ done
 export QT_QPA_PLATFORM=offscreen
 if [ "$check_only" = 0 ] && [ ! -f "$build/build.ninja" ]; then
   cmake -S . -B "$build" -G Ninja -DKARVEL_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_CXX_COMPILER=g++ -DKARVEL_BUILD_BENCH=OFF > /dev/null
+    -DCMAKE_CXX_COMPILER=g++ -DKARVEL_BUILD_BENCH=ON > /dev/null
 fi
 exec python3 - "$build" "$out" "$timeout" "$check_only" "${names[@]}" <<'EOF'
 import json, os, re, subprocess, sys, time
