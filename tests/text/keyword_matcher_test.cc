@@ -1,11 +1,11 @@
-// The fast theme assignment against the literal rule: for each keyword in
-// table order, keyword_in_block; the first that holds gives the theme.
+// The fast theme assignment against the literal rule (for each keyword in
+// table order, keyword_in_block; the first that holds gives the theme) on a
+// full table, and the filter that lets the matcher skip stretches of a line.
+// Random keywords files and sources are compared in tests/index.
 
 #include "text/keyword_matcher.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstring>
 #include <random>
@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "messages/messages.h"
-#include "test_support.h"
 #include "tests/text/block_of.h"
 #include "text/current_block.h"
 #include "text/keyword_filter.h"
@@ -52,112 +51,11 @@ uint32_t matcher_theme(KeywordMatcher& matcher, const CurrentBlock& block) {
   return matcher.block_theme();
 }
 
-TEST(KeywordMatcher, FirstKeywordInTableOrderWins) {
-  KeywordTable table;
-  table.add_keyword("dog", SEARCH_ANYWHERE, 0);
-  table.add_keyword("cat", SEARCH_ANYWHERE, 1);
-  KeywordMatcher matcher(table);
-  EXPECT_EQ(matcher_theme(matcher, block_of({"a cat\n", "and a dog\n", "\n"})), 0u);
-  EXPECT_EQ(matcher_theme(matcher, block_of({"a cat\n", "\n"})), 1u);
-  EXPECT_EQ(matcher_theme(matcher, block_of({"a cow\n", "\n"})), kNoTheme);
-  EXPECT_EQ(matcher_theme(matcher, block_of({})), kNoTheme);
-}
-
-TEST(KeywordMatcher, DuplicatesEmptyAndLongKeywords) {
-  KeywordTable table;
-  table.add_keyword("cat", SEARCH_WHOLE_WORD, 0);
-  table.add_keyword("cat", SEARCH_WORD_END, 1);
-  table.add_keyword("", SEARCH_WHOLE_WORD, 2);
-  table.add_keyword(std::string(99, 'z').c_str(), SEARCH_WHOLE_WORD, 3);
-  table.add_keyword("", SEARCH_ANYWHERE, 4);
-  for (size_t limit : {size_t{1}, size_t{1} << 24}) {
-    KeywordMatcher matcher(table, limit);
-    EXPECT_EQ(matcher_theme(matcher, block_of({"bobcat\n"})), 1u);
-    EXPECT_EQ(matcher_theme(matcher, block_of({"cats\n", "cat\n"})), 4u);
-    EXPECT_EQ(matcher_theme(matcher, block_of({" cats\n"})), 2u);
-    EXPECT_EQ(matcher_theme(matcher, block_of({"x\n", std::string(99, 'Z')})), 3u);
-    EXPECT_EQ(matcher_theme(matcher, block_of({"x\n"})), 4u);
-  }
-}
-
 // A random string over `alphabet`.
 std::string random_text(std::mt19937& rng, const std::string& alphabet, size_t length) {
   std::string text;
   for (size_t i = 0; i < length; i++) text += alphabet[rng() % alphabet.size()];
   return text;
-}
-
-// Keyword lines with marks anywhere, separators, short and long lines, so
-// that both modes and all four search types come up.
-std::string random_keywords_file(std::mt19937& rng) {
-  const std::string letters = "aAbB \t.-\r`\x80\xa0\x90\xe0\x9f\xef";
-  std::string file;
-  int lines = 1 + static_cast<int>(rng() % 24);
-  for (int i = 0; i < lines; i++) {
-    uint32_t kind = rng() % 16;
-    std::string line;
-    if (kind == 0) {
-      line = "";  // separator
-    } else if (kind == 1) {
-      line = random_text(rng, letters, 95 + rng() % 60);  // read in two portions
-    } else {
-      line = random_text(rng, letters, rng() % 6);
-      int marks = static_cast<int>(rng() % 4);
-      for (int m = 0; m < marks; m++) {
-        line.insert(rng() % (line.size() + 1), 1, rng() % 3 == 0 ? '\'' : '*');
-      }
-    }
-    file += line;
-    if (i + 1 < lines || rng() % 2 == 0) file += "\n";
-  }
-  return file;
-}
-
-std::vector<std::string> random_block(std::mt19937& rng) {
-  const std::string letters = "aAbB \t.-'*\r`\x80\xa0\x90\xe0\x9f\xef";
-  std::vector<std::string> lines;
-  int count = static_cast<int>(rng() % 6);
-  for (int i = 0; i < count; i++) {
-    size_t length = rng() % 16 == 0 ? 60 + rng() % 40 : rng() % 14;
-    std::string line = random_text(rng, letters, length);
-    if (rng() % 8 != 0) line += "\n";
-    lines.push_back(line);
-  }
-  return lines;
-}
-
-TEST(KeywordMatcher, AgreesWithLiteralRuleOnRandomKeywordFiles) {
-  std::mt19937 rng(20240611);
-  testing::TempDir dir;
-  Messages messages;
-  int themed = 0;
-  int blocks = 0;
-  for (int file = 0; file < 250; file++) {
-    testing::write_file(dir.file("kwd"), random_keywords_file(rng));
-    int fd = open(dir.file("kwd").c_str(), O_RDONLY);
-    ASSERT_GE(fd, 0);
-    KeywordTable table;
-    bool reached_end = false;
-    ASSERT_TRUE(table.load_keywords(fd, "kwd", messages, &reached_end).ok());
-    close(fd);
-    KeywordMatcher dense(table);  // small: 16-bit transitions
-    KeywordMatcher linked(table, 1);
-    KeywordMatcher shallow_rows(table, 64);
-    KeywordMatcher unfiltered(table, 64, false);
-    for (int b = 0; b < 16; b++) {
-      CurrentBlock block = block_of(random_block(rng));
-      uint32_t expected = literal_theme(table, block);
-      ASSERT_EQ(matcher_theme(dense, block), expected) << "file " << file << " block " << b;
-      ASSERT_EQ(matcher_theme(unfiltered, block), expected) << "file " << file << " block " << b;
-      ASSERT_EQ(matcher_theme(linked, block), expected) << "file " << file << " block " << b;
-      ASSERT_EQ(matcher_theme(shallow_rows, block), expected) << "file " << file << " block " << b;
-      themed += expected != kNoTheme;
-      blocks++;
-    }
-  }
-  // The inputs must give both outcomes often, or the comparison proves little.
-  EXPECT_GT(themed, blocks / 5);
-  EXPECT_LT(themed, blocks * 4 / 5);
 }
 
 TEST(KeywordMatcher, AgreesWithLiteralRuleOnAFullTable) {
@@ -191,10 +89,8 @@ TEST(KeywordMatcher, AgreesWithLiteralRuleOnAFullTable) {
     }
     CurrentBlock block = block_of(lines);
     uint32_t expected = literal_theme(table, block);
-    ASSERT_EQ(matcher_theme(dense, block), expected) << "block " << b;
-    ASSERT_EQ(matcher_theme(linked, block), expected) << "block " << b;
-    ASSERT_EQ(matcher_theme(shallow_rows, block), expected) << "block " << b;
-    ASSERT_EQ(matcher_theme(unfiltered, block), expected) << "block " << b;
+    for (KeywordMatcher* matcher : {&dense, &linked, &shallow_rows, &unfiltered})
+      ASSERT_EQ(matcher_theme(*matcher, block), expected) << "block " << b;
     themed += expected != kNoTheme;
   }
   EXPECT_GT(themed, 100);
