@@ -116,42 +116,90 @@ std::string random_source(std::mt19937& rng) {
   return source;
 }
 
-// Every block as the block reader reads it, themed by the first keyword in
-// table order that keyword_in_block finds, against find_offsets with every
-// form of the matcher, cutting the source into up to 8 ranges for threads.
+// Every block of `run` as the block reader reads it: its offset, lines and
+// the theme of the first keyword in table order that keyword_in_block finds.
+std::vector<std::vector<uint64_t>> literal_blocks(IndexRun& run) {
+  CurrentBlock block;
+  EXPECT_TRUE(block.create(run.statistics.max_block_lines).ok());
+  LineReader reader(run.fd);
+  BlockEnds ends;
+  std::vector<std::vector<uint64_t>> blocks;
+  for (uint32_t i = 0; i < run.statistics.file_blocks; ++i) {
+    uint64_t offset = reader.position();
+    EXPECT_TRUE(block.CB_get_from_file(reader, ends).ok());
+    uint32_t theme = kNoTheme;
+    for (uint32_t k = 0; k < run.table.get_keyword_count() && theme == kNoTheme; ++k) {
+      if (keyword_in_block(block, run.table.get_keyword(k), run.table.get_search_type(k),
+                           run.messages))
+        theme = run.table.get_keyword_theme(k);
+    }
+    blocks.push_back({offset, block.get_line_count(), theme});
+  }
+  return blocks;
+}
+
+// find_offsets with the matcher of `matcher_form` (0: dense, 1: failure
+// links, 2: shallow rows, 3: no filter), the source cut into `threads`
+// ranges, against the literal blocks.
+void expect_blocks_as_written(IndexRun& run, const std::vector<std::vector<uint64_t>>& want,
+                              int matcher_form, unsigned threads) {
+  const size_t kLimits[] = {size_t{1} << 24, 1, 64, 64};
+  KeywordMatcher matcher(run.table, kLimits[matcher_form], matcher_form != 3);
+  run.find(matcher, threads);
+  ASSERT_EQ(run.index.block_count(), want.size());
+  for (uint32_t i = 0; i < want.size(); ++i) {
+    std::vector<uint64_t> got = {run.index.offset(i), run.index.lines(i),
+                                 run.index.get_block_theme(i)};
+    ASSERT_EQ(got, want[i]) << "block " << i << ", matcher " << matcher_form;
+  }
+}
+
 TEST(BlockIndexTest, FindOffsetsMatchesTheBlockReaderAndKeywordRuleAsWritten) {
   std::mt19937 rng(20240611);
-  const struct {
-    size_t dense_state_limit;
-    bool filtered;
-  } kMatchers[] = {{size_t{1} << 24, true}, {1, true}, {64, true}, {64, false}};
   uint32_t themed = 0, blocks = 0;
   for (int round = 0; round < 400; ++round) {
     IndexRun run(random_source(rng), random_keywords_file(rng));
-    KeywordMatcher matcher(run.table, kMatchers[round % 4].dense_state_limit,
-                           kMatchers[round % 4].filtered);
-    run.find(matcher, 1 + round / 4 % 8);
-    CurrentBlock block;
-    ASSERT_TRUE(block.create(run.statistics.max_block_lines).ok());
-    LineReader reader(run.fd);
-    BlockEnds ends;
-    for (uint32_t i = 0; i < run.statistics.file_blocks; ++i, ++blocks) {
-      ASSERT_EQ(run.index.offset(i), reader.position()) << "round " << round << " block " << i;
-      ASSERT_TRUE(block.CB_get_from_file(reader, ends).ok());
-      uint32_t theme = kNoTheme;
-      for (uint32_t k = 0; k < run.table.get_keyword_count() && theme == kNoTheme; ++k) {
-        if (keyword_in_block(block, run.table.get_keyword(k), run.table.get_search_type(k),
-                             run.messages))
-          theme = run.table.get_keyword_theme(k);
-      }
-      ASSERT_EQ(run.index.lines(i), block.get_line_count()) << "round " << round << " block " << i;
-      ASSERT_EQ(run.index.get_block_theme(i), theme) << "round " << round << " block " << i;
-      themed += theme != kNoTheme;
-    }
+    std::vector<std::vector<uint64_t>> want = literal_blocks(run);
+    SCOPED_TRACE("round " + std::to_string(round));
+    expect_blocks_as_written(run, want, round % 4, 1 + round / 4 % 8);
+    for (const auto& block : want) themed += block[2] != kNoTheme;
+    blocks += static_cast<uint32_t>(want.size());
   }
   // The inputs must give both outcomes often, or the comparison proves little.
   EXPECT_GT(themed, blocks / 5);
   EXPECT_LT(themed, blocks * 4 / 5);
+}
+
+// A full table, with enough long keywords for more automaton nodes than
+// 16-bit transitions can name, over lines made of its keywords, so that most
+// lines hold occurrences of many keywords, rejected and accepted.
+TEST(BlockIndexTest, FullTableMatchesTheKeywordRuleAsWritten) {
+  std::mt19937 rng(77);
+  const char* marks[][2] = {{"", ""}, {"'", "'"}, {"", "*"}, {"*", ""}};
+  std::vector<std::string> keywords;
+  std::string file, source;
+  for (int k = 0; k < 4999; k++) {
+    keywords.push_back("a" +
+                       random_text(rng, "ab -", rng() % 4 == 0 ? 30 + rng() % 67 : 3 + rng() % 8));
+    int type = rng() % 4;
+    file += marks[type][0] + keywords.back() + marks[type][1] + "\n";
+  }
+  for (int b = 0; b < 150; b++) {
+    for (int i = rng() % 4; i >= 0; i--) {
+      std::string line = random_text(rng, "ab -", rng() % 4);
+      while (line.size() < 80)
+        line += keywords[2500 + rng() % 2499] + random_text(rng, "ab -", rng() % 3);
+      source += line.substr(0, 98) + "\n";
+    }
+    source += "\n";
+  }
+  IndexRun run(source, file);
+  ASSERT_EQ(run.table.get_keyword_count(), 4999u);
+  std::vector<std::vector<uint64_t>> want = literal_blocks(run);
+  for (int form = 0; form < 4; ++form) expect_blocks_as_written(run, want, form, 1 + form);
+  uint32_t themed = 0;
+  for (const auto& block : want) themed += block[2] != kNoTheme;
+  EXPECT_GT(themed, 100u);
 }
 
 // The per-theme maxima, one pass over the buckets: a maximum is replaced

@@ -183,41 +183,6 @@ inline std::vector<uint32_t> literal_equal_pass(LiteralTheme& theme,
   return deleted;
 }
 
-// The word list of a block as written: words of 3 or more characters, at
-// most 2000.
-inline std::vector<std::string> literal_word_list(const std::vector<std::string>& lines) {
-  std::vector<std::string> words;
-  WordSplitter splitter;
-  for (const std::string& line : lines) {
-    short started = 0;
-    char word[kLineSlotSize];
-    for (;;) {
-      splitter.next_word(line.c_str(), &started, word);
-      if (word[0] == '\0') break;
-      if (strlen(word) >= 3 && words.size() < 2000) words.push_back(word);
-    }
-  }
-  return words;
-}
-
-// blocks_similar as written, with find_whole_word over every line of q.
-inline int literal_blocks_similar(const std::vector<std::string>& words, uint32_t lp,
-                                  const std::vector<std::string>& q_lines, uint32_t length_ratio,
-                                  uint32_t similarity_ratio) {
-  uint32_t lq = static_cast<uint32_t>(q_lines.size());
-  if (lp * 100u < lq * length_ratio) return 0;
-  uint32_t found = 0;
-  for (const std::string& w : words) {
-    for (const std::string& line : q_lines) {
-      if (find_whole_word(line.c_str(), w.c_str())) {
-        ++found;
-        break;
-      }
-    }
-  }
-  return found * 100u >= static_cast<uint32_t>(words.size()) * similarity_ratio;
-}
-
 }  // namespace karvel::testing
 
 #endif  // KARVEL_TESTS_SUPPORT_THEME_FIXTURE_H_
