@@ -12,16 +12,16 @@
 #include <string>
 #include <vector>
 
-#include "files/block_ends.h"
 #include "files/line_reader.h"
 #include "files/output_file.h"
 #include "files/source_file.h"
-#include "index/block_hash.h"
 #include "index/block_index.h"
+#include "index/source_statistics.h"
 #include "messages/messages.h"
 #include "records/file_statistics.h"
 #include "test_support.h"
-#include "text/words.h"
+#include "text/keyword_matcher.h"
+#include "text/keyword_table.h"
 
 namespace karvel::testing {
 
@@ -36,8 +36,8 @@ inline std::vector<std::string> slot_strings(const std::string& bytes) {
   return slots;
 }
 
-// A source written to a folder and indexed as the block reader would: every
-// block ends with its first empty read that begins a line.
+// A source written to a folder, counted and indexed, its blocks given the
+// themes the test chooses.
 struct IndexedSource {
   TempDir dir;
   std::string text;
@@ -72,43 +72,25 @@ struct IndexedSource {
     source.fd = open(dir.file("source").c_str(), O_RDONLY);
     source.name = "source";
     source.size = text.size();
-    // Cut the whole text into reads and blocks, as the block reader does.
-    std::vector<uint64_t> offsets{0};
-    std::vector<uint32_t> lines;
-    std::vector<uint64_t> hashes;
-    BlockHasher hasher;
-    BlockEnds ends;
-    uint32_t reads = 0;
-    uint64_t at = 0;
-    for_each_line_read(text.data(), text.size(), [&](const LineRead& read) {
-      char slot[kLineSlotSize];
-      size_t length = read.copy_to_slot(slot);
-      hasher.add_read(slot, length);
-      ++reads;
-      at += read.raw_length;
-      if (ends.ends_block(read)) {
-        lines.push_back(reads);
-        hashes.push_back(same_fingerprints ? 7 : hasher.value());
-        offsets.push_back(at);
-        hasher.reset();
-        reads = 0;
-      }
-    });
-    uint32_t n = static_cast<uint32_t>(lines.size());
-    ASSERT_EQ(n, themes.size()) << "each block must end with an empty line";
     Messages quiet;  // the index's own protocol lines are not under test
+    ASSERT_TRUE(Get_File_Statistics(source.fd, "source", statistics, quiet).ok());
+    uint32_t n = statistics.file_blocks;
+    ASSERT_EQ(n, themes.size()) << "each block must end with an empty line";
     ASSERT_TRUE(index.create(n, quiet).ok());
+    KeywordTable no_keywords;
+    KeywordMatcher matcher(no_keywords);
+    ASSERT_TRUE(
+        find_offsets(source.fd, "source", matcher, n, statistics.max_block_lines, index, quiet)
+            .ok());
     block_bytes.clear();
     slots.clear();
     for (uint32_t i = 0; i < n; ++i) {
-      index.set_block(i, offsets[i], lines[i], themes[i], hashes[i]);
-      block_bytes.push_back(text.substr(offsets[i], offsets[i + 1] - offsets[i]));
+      uint64_t hash = same_fingerprints ? 7 : index.content_hash(i);
+      index.set_block(i, index.offset(i), index.lines(i), themes[i], hash);
+      block_bytes.push_back(text.substr(index.offset(i), index.offset(i + 1) - index.offset(i)));
       slots.push_back(slot_strings(block_bytes.back()));
     }
-    index.set_end_offset(offsets[n]);
     buckets.build(index);
-    statistics.file_blocks = n;
-    statistics.theme_max_blocks = 0;
     for (uint32_t t = 0; t < kThemeScanCount; ++t) {
       statistics.theme_max_blocks =
           std::max(statistics.theme_max_blocks, buckets.end(t) - buckets.begin(t));

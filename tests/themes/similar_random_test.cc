@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "records/program_configuration.h"
+#include "text/words.h"
 #include "theme_fixture.h"
 #include "themes/theme_blocks.h"
 #include "themes/theme_workspace.h"
@@ -24,7 +25,7 @@ using testing::LiteralTheme;
 
 // The word list of a block as written: words of 3 or more characters, at
 // most 2000.
-inline std::vector<std::string> literal_word_list(const std::vector<std::string>& lines) {
+std::vector<std::string> literal_word_list(const std::vector<std::string>& lines) {
   std::vector<std::string> words;
   WordSplitter splitter;
   for (const std::string& line : lines) {
@@ -40,9 +41,9 @@ inline std::vector<std::string> literal_word_list(const std::vector<std::string>
 }
 
 // blocks_similar as written, with find_whole_word over every line of q.
-inline int literal_blocks_similar(const std::vector<std::string>& words, uint32_t lp,
-                                  const std::vector<std::string>& q_lines, uint32_t length_ratio,
-                                  uint32_t similarity_ratio) {
+int literal_blocks_similar(const std::vector<std::string>& words, uint32_t lp,
+                           const std::vector<std::string>& q_lines, uint32_t length_ratio,
+                           uint32_t similarity_ratio) {
   uint32_t lq = static_cast<uint32_t>(q_lines.size());
   if (lp * 100u < lq * length_ratio) return 0;
   uint32_t found = 0;
@@ -131,13 +132,9 @@ struct LiteralPass {
         }
         int choice = switches.group_mode ? 3 : ask(i, j);
         uint32_t a = theme.numbers[i], b = theme.numbers[j];
-        if (choice == 1) {
-          theme.alive[i] = 0;
-          written.push_back(a);
-          ++found;
-        } else if (choice == 2) {
-          theme.alive[j] = 0;
-          written.push_back(b);
+        if (choice == 1 || choice == 2) {
+          theme.alive[choice == 1 ? i : j] = 0;
+          written.push_back(choice == 1 ? a : b);
           ++found;
         } else if (choice == 3) {
           bool has_a = position_of(a) < list.size(), has_b = position_of(b) < list.size();
