@@ -160,21 +160,6 @@ TEST(LineReadTest, CuttingReaderAndStatisticsMatchCharacterByCharacterReading) {
   }
 }
 
-TEST(LineReadTest, ReaderStopsAtTheGivenEndAndSeeks) {
-  testing::TempDir dir;
-  testing::write_file(dir.file("s"), "one\ntwo\nthree\n");
-  int fd = open(dir.file("s").c_str(), O_RDONLY);
-  LineReader reader(fd, 4, 8);
-  LineRead read;
-  ASSERT_TRUE(reader.next(&read));
-  EXPECT_EQ(read_of(read).text, "two\n");
-  EXPECT_FALSE(reader.next(&read));
-  reader.seek(0);
-  ASSERT_TRUE(reader.next(&read));
-  EXPECT_EQ(read_of(read).text, "one\n");
-  close(fd);
-}
-
 TEST(StatisticsTest, EmptySourceAndProgressMessages) {
   testing::TempDir dir;
   std::string many;

@@ -25,17 +25,6 @@
 
 namespace karvel::testing {
 
-// The slot strings of the reads of `bytes`.
-inline std::vector<std::string> slot_strings(const std::string& bytes) {
-  std::vector<std::string> slots;
-  for_each_line_read(bytes.data(), bytes.size(), [&](const LineRead& read) {
-    char slot[kLineSlotSize];
-    read.copy_to_slot(slot);
-    slots.emplace_back(slot);
-  });
-  return slots;
-}
-
 // A source written to a folder, counted and indexed, its blocks given the
 // themes the test chooses.
 struct IndexedSource {
@@ -88,23 +77,18 @@ struct IndexedSource {
       uint64_t hash = same_fingerprints ? 7 : index.content_hash(i);
       index.set_block(i, index.offset(i), index.lines(i), themes[i], hash);
       block_bytes.push_back(text.substr(index.offset(i), index.offset(i + 1) - index.offset(i)));
-      slots.push_back(slot_strings(block_bytes.back()));
+      slots.emplace_back();
+      for_each_line_read(block_bytes[i].data(), block_bytes[i].size(), [&](const LineRead& read) {
+        char slot[kLineSlotSize];
+        read.copy_to_slot(slot);
+        slots.back().emplace_back(slot);
+      });
     }
     buckets.build(index);
     for (uint32_t t = 0; t < kThemeScanCount; ++t) {
       statistics.theme_max_blocks =
           std::max(statistics.theme_max_blocks, buckets.end(t) - buckets.begin(t));
     }
-  }
-
-  std::vector<uint32_t> blocks_of_theme(uint32_t t) const {
-    return std::vector<uint32_t>(buckets.blocks() + buckets.begin(t),
-                                 buckets.blocks() + buckets.end(t));
-  }
-
-  std::string protocol_text() {
-    protocol.flush();
-    return read_file(dir.file("protocol"));
   }
 };
 
@@ -126,7 +110,8 @@ struct LiteralTheme {
 };
 
 inline LiteralTheme literal_load_and_sort(const IndexedSource& s, uint32_t t) {
-  std::vector<uint32_t> blocks = s.blocks_of_theme(t);
+  std::vector<uint32_t> blocks(s.buckets.blocks() + s.buckets.begin(t),
+                               s.buckets.blocks() + s.buckets.end(t));
   std::vector<uint32_t> length, order;
   for (uint32_t k = 0; k < blocks.size(); ++k) {
     length.push_back(static_cast<uint32_t>(s.slots[blocks[k]].size()));
