@@ -1,5 +1,6 @@
-// A source file cut into blocks and indexed, for the theme pass tests, and
-// small literal versions of the theme passes to compare the program with.
+// A source file indexed and its blocks given chosen themes, for the theme
+// pass tests, and small literal versions of the theme passes to compare the
+// program with.
 
 #ifndef KARVEL_TESTS_SUPPORT_THEME_FIXTURE_H_
 #define KARVEL_TESTS_SUPPORT_THEME_FIXTURE_H_
@@ -8,7 +9,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstring>
 #include <string>
 #include <vector>
 
