@@ -1,5 +1,6 @@
-// Line reads: the 99-character cut, CR LF read as LF, NUL bytes, and the
-// buffered reader against a character-by-character reading of the same bytes.
+// Line reads: the 99-character cut, CR LF read as LF, NUL bytes; the cutting,
+// the buffered reader and the statistics pass against a character-by-
+// character reading of random bytes; the progress the statistics pass shows.
 
 #include "files/line_reader.h"
 
@@ -8,59 +9,64 @@
 
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "index/source_statistics.h"
+#include "messages/messages.h"
+#include "records/file_statistics.h"
 #include "test_support.h"
 
 namespace karvel {
 namespace {
 
-// Raw lengths of the reads of `bytes`, one character at a time, the way a
-// text-mode line read into a 100-byte buffer takes them.
-std::vector<uint32_t> reference_reads(const std::string& bytes) {
-  std::vector<uint32_t> reads;
-  size_t pos = 0;
-  while (pos < bytes.size()) {
-    size_t start = pos;
-    size_t chars = 0;
+// A read as a text-mode line read into a 100-byte buffer takes it, one
+// character at a time: the bytes taken, and the text (CR LF read as a line
+// feed) up to its first NUL.
+struct Read {
+  uint32_t raw;
+  std::string text;
+  bool empty;  // begins with a line feed or NUL
+  bool operator==(const Read&) const = default;
+};
+
+std::vector<Read> reference_reads(const std::string& bytes) {
+  std::vector<Read> reads;
+  for (size_t pos = 0; pos < bytes.size();) {
+    size_t start = pos, chars = 0;
+    std::string text;
     while (pos < bytes.size() && chars < 99) {
-      if (bytes[pos] == '\r' && pos + 1 < bytes.size() && bytes[pos + 1] == '\n') {
-        pos += 2;
-        break;
-      }
-      if (bytes[pos++] == '\n') break;
+      bool crlf = bytes[pos] == '\r' && pos + 1 < bytes.size() && bytes[pos + 1] == '\n';
+      text += crlf ? '\n' : bytes[pos];
+      pos += crlf ? 2 : 1;
+      if (text.back() == '\n') break;
       ++chars;
     }
-    reads.push_back(static_cast<uint32_t>(pos - start));
+    bool empty = text[0] == '\n' || text[0] == '\0';
+    reads.push_back({static_cast<uint32_t>(pos - start), text.substr(0, text.find('\0')), empty});
   }
   return reads;
 }
 
-// The reads point into `bytes`, which must outlive them.
-std::vector<LineRead> cut_all(const std::string& bytes) {
-  std::vector<LineRead> reads;
-  for_each_line_read(bytes.data(), bytes.size(), [&](const LineRead& r) { reads.push_back(r); });
-  return reads;
-}
-
-std::string slot_of(const LineRead& read) {
+Read read_of(const LineRead& read) {
   char slot[kLineSlotSize];
   size_t n = read.copy_to_slot(slot);
-  return std::string(slot, n);
+  EXPECT_EQ(n, read.text_length());
+  return {read.raw_length, std::string(slot, n), read.is_empty()};
 }
 
-// Each read as its slot string, "|E" when it is empty, "|" and its raw
-// length when that differs from the slot's.
+// Each read as its text, "|E" when it is empty, "|" and its raw length when
+// that differs from the text's.
 std::vector<std::string> described_reads(const std::string& bytes) {
   std::vector<std::string> described;
-  for (const LineRead& read : cut_all(bytes)) {
-    std::string d = slot_of(read);
-    if (read.is_empty()) d += "|E";
-    if (read.raw_length != d.size() && !read.is_empty()) d += "|" + std::to_string(read.raw_length);
-    described.push_back(d);
-  }
+  for_each_line_read(bytes.data(), bytes.size(), [&](const LineRead& line_read) {
+    Read read = read_of(line_read);
+    if (read.empty) read.text += "|E";
+    if (read.raw != read.text.size() && !read.empty) read.text += "|" + std::to_string(read.raw);
+    described.push_back(read.text);
+  });
   return described;
 }
 
@@ -79,58 +85,102 @@ TEST(LineReadTest, CutCrLfNulAndEmptyReads) {
       {std::string("ab\0cd\n\0xy\n", 10), {"ab|6", "|E"}},
   };
   for (const auto& c : cases) EXPECT_EQ(described_reads(c.bytes), c.reads);
-  std::string nul("ab\0cd\n", 6);
-  EXPECT_EQ(cut_all(nul)[0].text_length(), 2u);
 }
 
-TEST(LineReadTest, ReaderMatchesCharacterByCharacterReadingAcrossBuffers) {
-  std::mt19937 random(7);
-  const char alphabet[] = {'a', 'b', '\n', '\r', '\0', ' ', '\n'};
-  for (size_t size : {0u, 1u, 100u, 5000u, 9u << 20}) {
-    std::string bytes(size, 'a');
-    size_t run = 0;
-    for (char& c : bytes) {
-      // Mostly short lines, now and then a line of a few hundred characters.
-      if (run > 0) {
-        --run;
-        continue;
-      }
-      c = alphabet[random() % sizeof alphabet];
-      if (random() % 50 == 0) run = random() % 400;
+FileStatistics measure(const std::string& path, size_t buffer_size,
+                       std::vector<std::string>* lines = nullptr) {
+  int fd = open(path.c_str(), O_RDONLY);
+  testing::RecordingView view;
+  Messages messages;
+  messages.set_window(&view);
+  FileStatistics s;
+  s.equal_blocks = 77;  // zeroed by the pass
+  EXPECT_TRUE(Get_File_Statistics(fd, "src", s, messages, buffer_size).ok());
+  close(fd);
+  if (lines != nullptr) *lines = view.lines;
+  return s;
+}
+
+// The counters a statistics pass gives, to compare.
+auto counters(const FileStatistics& s) {
+  return std::tuple(s.file_bytes, s.file_lines, s.file_blocks, s.max_block_lines, s.max_len_line,
+                    s.equal_blocks);
+}
+
+// Short alphabets make empty lines, CR LF pairs and NULs frequent; now and
+// then a long line crosses the 99-character cut and a buffer's end. The
+// statistics as the pass defines them: an empty read ends a block where it
+// begins a line.
+TEST(LineReadTest, CuttingReaderAndStatisticsMatchCharacterByCharacterReading) {
+  std::mt19937 random(11);
+  testing::TempDir dir;
+  for (int round = 0; round < 300; ++round) {
+    const std::string alphabet = round % 3 == 0   ? std::string("ab\n\r\n", 5)
+                                 : round % 3 == 1 ? std::string("ab\n\r\0 ", 6)
+                                                  : std::string("xyz \n");
+    std::string bytes;
+    size_t size = round % 100 == 7 ? 9u << 20 : random() % 3000;
+    while (bytes.size() < size) {
+      if (random() % 40 == 0) bytes += std::string(90 + random() % 220, 'L');
+      if (random() % 40 == 0) bytes += std::string(99 * (1 + random() % 3), 'L');
+      bytes += alphabet[random() % alphabet.size()];
     }
-    testing::TempDir dir;
+    std::vector<Read> want = reference_reads(bytes), cut, taken;
+    FileStatistics literal;
+    uint32_t running = 0;
+    for (size_t r = 0, at = 0; r < want.size(); at += want[r++].raw) {
+      ++literal.file_lines;
+      ++running;
+      if ((at == 0 || bytes[at - 1] == '\n') && want[r].empty) {
+        literal.max_block_lines = std::max(literal.max_block_lines, running);
+        ++literal.file_blocks;
+        running = 0;
+      }
+      literal.max_len_line = std::max<uint32_t>(literal.max_len_line, want[r].text.size());
+    }
+    literal.file_bytes = bytes.size();
+
+    for_each_line_read(bytes.data(), bytes.size(),
+                       [&](const LineRead& read) { cut.push_back(read_of(read)); });
+    ASSERT_EQ(cut, want) << "round " << round;
     testing::write_file(dir.file("s"), bytes);
     int fd = open(dir.file("s").c_str(), O_RDONLY);
-    ASSERT_GE(fd, 0);
     LineReader reader(fd);
-    std::vector<uint32_t> got;
-    uint64_t position = 0;
     LineRead read;
-    while (reader.next(&read)) {
+    for (uint64_t position = 0; reader.next(&read); position += read.raw_length) {
       ASSERT_EQ(0, memcmp(read.bytes, bytes.data() + position, read.raw_length));
-      position += read.raw_length;
-      got.push_back(read.raw_length);
+      taken.push_back(read_of(read));
     }
     EXPECT_EQ(reader.error(), 0);
     EXPECT_EQ(reader.position(), bytes.size());
-    EXPECT_EQ(got, reference_reads(bytes)) << "size " << size;
     close(fd);
+    ASSERT_EQ(taken, want) << "round " << round;
+    for (size_t buffer : {256u, 301u, 4096u})
+      ASSERT_EQ(counters(measure(dir.file("s"), buffer)), counters(literal)) << "round " << round;
   }
 }
 
-TEST(LineReadTest, ReaderStopsAtTheGivenEndAndSeeks) {
+TEST(StatisticsTest, EmptySourceAndProgressMessages) {
   testing::TempDir dir;
-  testing::write_file(dir.file("s"), "one\ntwo\nthree\n");
-  int fd = open(dir.file("s").c_str(), O_RDONLY);
-  LineReader reader(fd, 4, 8);
-  LineRead read;
-  ASSERT_TRUE(reader.next(&read));
-  EXPECT_EQ(slot_of(read), "two\n");
-  EXPECT_FALSE(reader.next(&read));
-  reader.seek(0);
-  ASSERT_TRUE(reader.next(&read));
-  EXPECT_EQ(slot_of(read), "one\n");
-  close(fd);
+  std::string many;
+  for (int i = 0; i < 160001; ++i) many += i % 2 ? "\n" : "x\n";
+  // A long line passes a mark in the middle of its reads.
+  const struct {
+    std::string bytes;
+    size_t buffer;
+    std::vector<std::string> marks;
+  } cases[] = {{"", 4096, {}},
+               {many, 4096, {"80000 lines", "160000 lines"}},
+               {std::string(79999, '\n') + std::string(300, 'x') + "\n", 1024, {"80000 lines"}}};
+  for (const auto& c : cases) {
+    testing::write_file(dir.file("s"), c.bytes);
+    std::vector<std::string> lines, want = c.marks;
+    FileStatistics s = measure(dir.file("s"), c.buffer, &lines);
+    want.insert(want.begin(), "Get_File_Statistics...");
+    want.push_back("Done");
+    EXPECT_EQ(lines, want);
+    EXPECT_EQ(s.file_bytes, c.bytes.size());
+  }
 }
 
 }  // namespace

@@ -14,88 +14,49 @@
 namespace karvel {
 namespace {
 
+// Each row writes its text through one channel: m show_message, p
+// write_protocol, n write_protocol with a line feed, b show_and_protocol, e
+// show_error, t show_text; u: the text is UTF-8.
 TEST(MessagesTest, ChannelsCapacitiesAndLineFeeds) {
-  const std::string a200(200, 'a'), zh100 = [] {
-    std::string s;
-    for (int i = 0; i < 100; i++) s += "\xD0\xB6";
-    return s;
-  }();
+  std::string a200(200, 'a'), zh100;
+  for (int i = 0; i < 100; i++) zh100 += "\xD0\xB6";
   const struct {
-    TextEncoding encoding;
-    void (*write)(Messages&, const std::string&);
+    const char* how;
     std::string text;
     std::vector<std::string> shown;
     std::string protocol;
   } cases[] = {
-      {TextEncoding::kCp866,
-       [](Messages& m, const std::string& s) { m.show_message("%s", s.c_str()); },
-       "list only",
-       {"list only"},
-       ""},
-      {TextEncoding::kCp866,
-       [](Messages& m, const std::string& s) { m.write_protocol("%s", s.c_str()); },
-       "5 blocks",
-       {},
-       "5 blocks\n"},
-      {TextEncoding::kCp866,
-       [](Messages& m, const std::string& s) { m.show_and_protocol("%s", s.c_str()); },
-       "both",
-       {"both"},
-       "both\n"},
-      {TextEncoding::kCp866,
-       [](Messages& m, const std::string& s) { m.show_error(s); },
-       "x",
-       {"Error: x"},
-       "Error: x\n"},
+      {"m", "list only", {"list only"}, ""},
+      {"p", "5 blocks", {}, "5 blocks\n"},
+      {"b", "both", {"both"}, "both\n"},
+      {"e", "x", {"Error: x"}, "Error: x\n"},
       // A line feed is added only to a text without one.
-      {TextEncoding::kCp866,
-       [](Messages& m, const std::string& s) { m.write_protocol("%s", s.c_str()); },
-       "one in the\nmiddle",
-       {},
-       "one in the\nmiddle"},
-      {TextEncoding::kCp866,
-       [](Messages& m, const std::string& s) { m.write_protocol("%s\n", s.c_str()); },
-       "ends",
-       {},
-       "ends\n"},
+      {"p", "one in the\nmiddle", {}, "one in the\nmiddle"},
+      {"n", "ends", {}, "ends\n"},
       // Long texts: 79 characters in the list, 98 and a line feed in the protocol.
-      {TextEncoding::kCp866,
-       [](Messages& m, const std::string& s) { m.show_and_protocol("%s", s.c_str()); },
-       a200,
-       {std::string(79, 'a')},
-       std::string(98, 'a') + "\n"},
-      {TextEncoding::kCp866,
-       [](Messages& m, const std::string& s) { m.show_error(s); },
-       a200,
-       {"Error: " + std::string(72, 'a')},
-       "Error: " + std::string(91, 'a') + "\n"},
+      {"b", a200, {std::string(79, 'a')}, std::string(98, 'a') + "\n"},
+      {"e", a200, {"Error: " + std::string(72, 'a')}, "Error: " + std::string(91, 'a') + "\n"},
       // UTF-8 text is cut on a character boundary.
-      {TextEncoding::kUtf8,
-       [](Messages& m, const std::string& s) { m.show_and_protocol("%s", s.c_str()); },
-       zh100,
-       {zh100.substr(0, 78)},
-       zh100.substr(0, 98) + "\n"},
-      {TextEncoding::kUtf8,
-       [](Messages& m, const std::string& s) { m.show_error(s); },
-       zh100,
-       {"Error: " + zh100.substr(0, 72)},
-       "Error: " + zh100.substr(0, 90) + "\n"},
-      {TextEncoding::kUtf8,
-       [](Messages& m, const std::string& s) { m.show_text(s.c_str()); },
-       "x" + zh100,
-       {"x" + zh100.substr(0, 78)},
-       ""},
+      {"bu", zh100, {zh100.substr(0, 78)}, zh100.substr(0, 98) + "\n"},
+      {"eu", zh100, {"Error: " + zh100.substr(0, 72)}, "Error: " + zh100.substr(0, 90) + "\n"},
+      {"tu", "x" + zh100, {"x" + zh100.substr(0, 78)}, ""},
   };
   for (const auto& c : cases) {
     testing::TempDir dir;
     testing::RecordingView view;
     OutputFile protocol;
     ASSERT_TRUE(protocol.open(dir.file("log"), OutputFile::Mode::kCreate));
-    Messages messages;
-    messages.set_window(&view);
-    messages.set_protocol(&protocol);
-    messages.set_text_encoding(c.encoding);
-    c.write(messages, c.text);
+    Messages m;
+    m.set_window(&view);
+    m.set_protocol(&protocol);
+    if (c.how[1] == 'u') m.set_text_encoding(TextEncoding::kUtf8);
+    const char* text = c.text.c_str();
+    if (c.how[0] == 'm') m.show_message("%s", text);
+    if (c.how[0] == 'p') m.write_protocol("%s", text);
+    if (c.how[0] == 'n') m.write_protocol("%s\n", text);
+    if (c.how[0] == 'b') m.show_and_protocol("%s", text);
+    if (c.how[0] == 'e') m.show_error(c.text);
+    if (c.how[0] == 't') m.show_text(text);
     ASSERT_TRUE(protocol.close());
     EXPECT_EQ(view.lines, c.shown) << c.text;
     EXPECT_EQ(testing::read_file(dir.file("log")), c.protocol) << c.text;

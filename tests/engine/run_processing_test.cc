@@ -14,22 +14,20 @@ namespace karvel {
 namespace {
 
 using testing::read_file;
-using testing::RecordingView;
-using testing::TempDir;
 using testing::write_file;
 
-class RunProcessingTest : public ::testing::Test {
- protected:
-  int run(RunView* view, int check_similarity = 1, int sort = 1, int rst_eq_dst = 0,
-          uint32_t length_ratio = 50, uint32_t similarity_ratio = 60) {
-    return context_.run_processing(view, 0, check_similarity, sort, rst_eq_dst, f("src"), f("dst"),
-                                   f("dbl"), f("rst"), f("kwd"), f("log"), length_ratio,
-                                   similarity_ratio);
+// One run in a fresh folder: similarity search and sort on, Rst=Dst off.
+struct DefaultRun {
+  testing::TempDir dir;
+  testing::RecordingView view;
+  RunContext context;
+  std::string f(const char* name) { return dir.file(name); }
+  int run(const std::string& source, const std::string& keywords) {
+    write_file(f("src"), source);
+    write_file(f("kwd"), keywords);
+    return context.run_processing(&view, 0, 1, 1, 0, f("src"), f("dst"), f("dbl"), f("rst"),
+                                  f("kwd"), f("log"), 50, 60);
   }
-  std::string f(const std::string& name) { return dir_.file(name); }
-
-  TempDir dir_;
-  RunContext context_;
 };
 
 // Three keywords, each a theme of its own: cat (whole word), dog* (word
@@ -44,34 +42,31 @@ const char kSource[] =
     "the cat sleeps all day longer\n\n"
     "goldfish swim in the bowl\n\n";
 
-TEST_F(RunProcessingTest, FieldsShowTotalsThemesAndSimilarBlocks) {
-  write_file(f("src"), kSource);
-  write_file(f("kwd"), kKeywords);
-  RecordingView view;
-  ASSERT_EQ(run(&view), 0);
-  EXPECT_EQ(view.fields[kBlocksTotal], "1");  // last written by the last theme's pass
-  EXPECT_EQ(view.fields[kThemesTotal], "3");
-  EXPECT_EQ(view.fields[kCurrentTheme], "2");
-  EXPECT_EQ(view.fields[kSimilarFound], "2");
+TEST(RunProcessingTest, FieldsShowTotalsThemesAndSimilarBlocks) {
+  DefaultRun r;
+  ASSERT_EQ(r.run(kSource, kKeywords), 0);
+  const auto& view = r.view;
+  EXPECT_EQ(view.fields.at(kBlocksTotal), "1");  // last written by the last theme's pass
+  EXPECT_EQ(view.fields.at(kThemesTotal), "3");
+  EXPECT_EQ(view.fields.at(kCurrentTheme), "2");
+  EXPECT_EQ(view.fields.at(kSimilarFound), "2");
   // The total of blocks is first the source's, then each theme's.
   ASSERT_FALSE(view.field_history.empty());
   EXPECT_EQ(view.field_history[0], std::make_pair(int{kBlocksTotal}, std::string("6")));
   EXPECT_EQ(view.field_history[1], std::make_pair(int{kThemesTotal}, std::string("3")));
-  EXPECT_EQ(read_file(f("dbl")),
+  EXPECT_EQ(read_file(r.f("dbl")),
             "the cat sleeps all day long\n\nthe cat sleeps all day longer\n\n");
-  EXPECT_EQ(read_file(f("dst")), "a dog barks at night\n\ngoldfish swim in the bowl\n\n");
-  EXPECT_EQ(read_file(f("rst")), "nothing to see\n\n");
+  EXPECT_EQ(read_file(r.f("dst")), "a dog barks at night\n\ngoldfish swim in the bowl\n\n");
+  EXPECT_EQ(read_file(r.f("rst")), "nothing to see\n\n");
 }
 
-TEST_F(RunProcessingTest, ThemesAtOrAboveTheThemeCountStillReachTheSortedOutput) {
-  // The last group has no separator after it: its theme number is the count.
-  write_file(f("kwd"), "x\n\n\n\n\n\nfish\n");
-  write_file(f("src"), "goldfish\n\ngoldfish\n\n");
-  RecordingView view;
-  ASSERT_EQ(run(&view), 0);
-  EXPECT_EQ(view.fields[kThemesTotal], "5");
-  // Not examined for equal blocks, but written in theme order.
-  EXPECT_EQ(read_file(f("dst")), "goldfish\n\ngoldfish\n\n");
+// The last group has no separator after it: its theme number is the count.
+// Its blocks are not examined for equal blocks, but written in theme order.
+TEST(RunProcessingTest, ThemesAtOrAboveTheThemeCountStillReachTheSortedOutput) {
+  DefaultRun r;
+  ASSERT_EQ(r.run("goldfish\n\ngoldfish\n\n", "x\n\n\n\n\n\nfish\n"), 0);
+  EXPECT_EQ(r.view.fields.at(kThemesTotal), "5");
+  EXPECT_EQ(read_file(r.f("dst")), "goldfish\n\ngoldfish\n\n");
 }
 
 }  // namespace

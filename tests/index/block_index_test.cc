@@ -1,6 +1,6 @@
-// The block index: the fast pass that finds every block against the block
-// reader and keyword rule as written, the per-theme maxima and the checked
-// accessors.
+// The block index: the fast pass that finds and themes every block, on random
+// keywords files and sources, against the block reader and the keyword rule
+// as written; the per-theme maxima; code page 866 text and its UTF-8 twin.
 
 #include "index/block_index.h"
 
@@ -28,192 +28,223 @@
 namespace karvel {
 namespace {
 
-using testing::read_file;
-using testing::TempDir;
-using testing::write_file;
+// A source and a keywords file, the keywords loaded and the source counted,
+// ready for find_offsets. The protocol goes to the file "log".
+struct IndexRun {
+  testing::TempDir dir;
+  OutputFile protocol;
+  Messages messages;
+  KeywordTable table;
+  FileStatistics statistics;
+  BlockIndex index;
+  int fd = -1;
 
-struct FoundBlock {
-  uint64_t offset;
-  uint32_t lines;
-  uint32_t theme;
-  bool operator==(const FoundBlock&) const = default;
+  IndexRun(const std::string& source, const std::string& keywords,
+           TextEncoding encoding = TextEncoding::kCp866) {
+    testing::write_file(dir.file("src"), source);
+    testing::write_file(dir.file("kwd"), keywords);
+    EXPECT_TRUE(protocol.open(dir.file("log"), OutputFile::Mode::kCreate));
+    messages.set_protocol(&protocol);
+    table.set_text_encoding(encoding);
+    fd = open(dir.file("kwd").c_str(), O_RDONLY);
+    bool end = false;
+    EXPECT_TRUE(table.load_keywords(fd, "kwd", messages, &end).ok());
+    close(fd);
+    fd = open(dir.file("src").c_str(), O_RDONLY);
+    EXPECT_TRUE(Get_File_Statistics(fd, "src", statistics, messages).ok());
+    EXPECT_TRUE(index.create(statistics.file_blocks, messages).ok());
+  }
+  ~IndexRun() { close(fd); }
+
+  void find(KeywordMatcher& matcher, unsigned threads = 1) {
+    EXPECT_TRUE(find_offsets(fd, "src", matcher, statistics.file_blocks, statistics.max_block_lines,
+                             index, messages, threads)
+                    .ok());
+  }
+  std::vector<uint32_t> themes() {
+    KeywordMatcher matcher(table);
+    find(matcher);
+    std::vector<uint32_t> themes;
+    for (uint32_t i = 0; i < index.block_count(); ++i) themes.push_back(index.get_block_theme(i));
+    return themes;
+  }
 };
 
-// Every block as the block reader reads it, themed by trying the keywords in
-// table order with the rule as written.
-std::vector<FoundBlock> literal_blocks(int fd, const KeywordTable& table, uint32_t block_count,
-                                       uint32_t capacity, Messages& messages) {
-  CurrentBlock block;
-  EXPECT_TRUE(block.create(capacity).ok());
-  LineReader reader(fd);
-  BlockEnds ends;
-  std::vector<FoundBlock> blocks;
-  for (uint32_t i = 0; i < block_count; ++i) {
-    FoundBlock found = {reader.position(), 0, kNoTheme};
-    EXPECT_TRUE(block.CB_get_from_file(reader, ends).ok());
-    found.lines = block.get_line_count();
-    for (uint32_t k = 0; k < table.get_keyword_count(); ++k) {
-      if (keyword_in_block(block, table.get_keyword(k), table.get_search_type(k), messages)) {
-        found.theme = table.get_keyword_theme(k);
-        break;
-      }
+std::string random_text(std::mt19937& rng, const std::string& alphabet, size_t length) {
+  std::string text;
+  for (size_t i = 0; i < length; i++) text += alphabet[rng() % alphabet.size()];
+  return text;
+}
+
+const std::string kLetters = "aAbB \t.-\r`\x80\xa0\x90\xe0\x9f\xef";
+
+// Keyword lines with marks anywhere, separators, short and long lines, so
+// that both modes and all four search types come up.
+std::string random_keywords_file(std::mt19937& rng) {
+  std::string file;
+  for (int i = 0, lines = 1 + rng() % 24; i < lines; i++) {
+    uint32_t kind = rng() % 16;
+    std::string line;
+    if (kind == 1) {
+      line = random_text(rng, kLetters, 95 + rng() % 60);  // read in two portions
+    } else if (kind != 0) {
+      line = random_text(rng, kLetters, rng() % 6);
+      for (int m = rng() % 4; m > 0; m--)
+        line.insert(rng() % (line.size() + 1), 1, rng() % 3 == 0 ? '\'' : '*');
     }
-    blocks.push_back(found);
+    file += line;
+    if (i + 1 < lines || rng() % 2 == 0) file += "\n";
+  }
+  return file;
+}
+
+// Lines of the keywords' letters and marks; empty ones end blocks; now and
+// then one ends at or next to the end of a read, or holds a NUL.
+std::string random_source(std::mt19937& rng) {
+  std::string source;
+  for (int l = rng() % 60; l > 0; --l) {
+    uint32_t kind = rng() % 16;
+    std::string line = random_text(rng, kLetters + "'*", kind < 4 ? 0 : rng() % 14);
+    if (kind == 4) {
+      const size_t kEdges[] = {98, 99, 100, 198, 297};
+      line = random_text(rng, kLetters, kEdges[rng() % 5]);
+      if (rng() % 4 == 0) line[line.size() > 99 && rng() % 2 ? 99 : 0] = '\0';
+    }
+    source += line + (rng() % 5 == 0 ? "\r\n" : "\n");
+  }
+  if (rng() % 4 == 0 && !source.empty()) source.pop_back();  // no line feed at the end
+  return source;
+}
+
+// Every block of `run` as the block reader reads it: its offset, lines and
+// the theme of the first keyword in table order that keyword_in_block finds.
+std::vector<std::vector<uint64_t>> literal_blocks(IndexRun& run) {
+  CurrentBlock block;
+  EXPECT_TRUE(block.create(run.statistics.max_block_lines).ok());
+  LineReader reader(run.fd);
+  BlockEnds ends;
+  std::vector<std::vector<uint64_t>> blocks;
+  for (uint32_t i = 0; i < run.statistics.file_blocks; ++i) {
+    uint64_t offset = reader.position();
+    EXPECT_TRUE(block.CB_get_from_file(reader, ends).ok());
+    uint32_t theme = kNoTheme;
+    for (uint32_t k = 0; k < run.table.get_keyword_count() && theme == kNoTheme; ++k) {
+      if (keyword_in_block(block, run.table.get_keyword(k), run.table.get_search_type(k),
+                           run.messages))
+        theme = run.table.get_keyword_theme(k);
+    }
+    blocks.push_back({offset, block.get_line_count(), theme});
   }
   return blocks;
 }
 
-TEST(BlockIndexTest, FindOffsetsMatchesTheBlockReaderAndKeywordRuleAsWritten) {
-  std::mt19937 random(5);
-  const std::vector<std::string> words = {"cat",      "Cat",      "dog",    "catalog",
-                                          "\x80\x81", "\xa0\xa1", "bobcat", "x"};
-  const char* const gaps[] = {" ", ", ", "-", "'", "\t", "\r"};
-  for (int round = 0; round < 200; ++round) {
-    std::string source;
-    int lines = static_cast<int>(random() % 60);
-    for (int l = 0; l < lines; ++l) {
-      if (random() % 4 == 0) {
-        source += random() % 5 == 0 ? "\r\n" : "\n";  // an empty line: a block ends
-        continue;
-      }
-      int n = 1 + static_cast<int>(random() % 6);
-      for (int w = 0; w < n; ++w) source += words[random() % words.size()] + gaps[random() % 6];
-      if (random() % 10 == 0) source += std::string(120, 'c') + "at";
-      if (random() % 6 == 0) {  // a line that ends at or next to the end of a read
-        const size_t kEdges[] = {98, 99, 100, 198, 297};
-        size_t line_start = source.rfind('\n') + 1, length = kEdges[random() % 5];
-        source.resize(line_start + length, 'c');
-        if (random() % 4 == 0) source[line_start + (length > 99 && random() % 2 ? 99 : 0)] = '\0';
-      }
-      source += random() % 5 == 0 ? "\r\n" : "\n";
-    }
-    if (random() % 4 == 0 && !source.empty()) source.pop_back();  // no line feed at the end
-    KeywordTable table;
-    for (int k = 0, n = static_cast<int>(random() % 6); k < n; ++k) {
-      std::string keyword = k == 0 && random() % 5 == 0 ? "" : words[random() % 3];
-      table.add_keyword(keyword.c_str(), static_cast<uint32_t>(random() % 4),
-                        static_cast<uint32_t>(random() % 3));
-    }
-
-    TempDir dir;
-    write_file(dir.file("src"), source);
-    int fd = open(dir.file("src").c_str(), O_RDONLY);
-    ASSERT_GE(fd, 0);
-    Messages messages;
-    FileStatistics statistics;
-    ASSERT_TRUE(Get_File_Statistics(fd, "src", statistics, messages).ok());
-    BlockIndex index;
-    ASSERT_TRUE(index.create(statistics.file_blocks, messages).ok());
-    KeywordMatcher matcher(table);
-    // The source is cut into up to 8 ranges read by threads at once.
-    unsigned threads = 1 + static_cast<unsigned>(round % 8);
-    ASSERT_TRUE(find_offsets(fd, "src", matcher, statistics.file_blocks, statistics.max_block_lines,
-                             index, messages, threads)
-                    .ok());
-    std::vector<FoundBlock> want =
-        literal_blocks(fd, table, statistics.file_blocks, statistics.max_block_lines, messages);
-    for (uint32_t i = 0; i < index.block_count(); ++i) {
-      FoundBlock got = {index.offset(i), index.lines(i), index.get_block_theme(i)};
-      ASSERT_EQ(got, want[i]) << "round " << round << " block " << i;
-    }
-    if (!want.empty()) {
-      EXPECT_EQ(index.offset(index.block_count() - 1) +
-                    index.get_length_in_bytes(index.block_count() - 1),
-                index.offset(index.block_count()));
-    }
-    close(fd);
+// find_offsets with the matcher of `matcher_form` (0: dense, 1: failure
+// links, 2: shallow rows, 3: no filter), the source cut into `threads`
+// ranges, against the literal blocks.
+void expect_blocks_as_written(IndexRun& run, const std::vector<std::vector<uint64_t>>& want,
+                              int matcher_form, unsigned threads) {
+  const size_t kLimits[] = {size_t{1} << 24, 1, 64, 64};
+  KeywordMatcher matcher(run.table, kLimits[matcher_form], matcher_form != 3);
+  run.find(matcher, threads);
+  ASSERT_EQ(run.index.block_count(), want.size());
+  for (uint32_t i = 0; i < want.size(); ++i) {
+    std::vector<uint64_t> got = {run.index.offset(i), run.index.lines(i),
+                                 run.index.get_block_theme(i)};
+    ASSERT_EQ(got, want[i]) << "block " << i << ", matcher " << matcher_form;
   }
+}
+
+TEST(BlockIndexTest, FindOffsetsMatchesTheBlockReaderAndKeywordRuleAsWritten) {
+  std::mt19937 rng(20240611);
+  uint32_t themed = 0, blocks = 0;
+  for (int round = 0; round < 400; ++round) {
+    IndexRun run(random_source(rng), random_keywords_file(rng));
+    std::vector<std::vector<uint64_t>> want = literal_blocks(run);
+    SCOPED_TRACE("round " + std::to_string(round));
+    expect_blocks_as_written(run, want, round % 4, 1 + round / 4 % 8);
+    for (const auto& block : want) themed += block[2] != kNoTheme;
+    blocks += static_cast<uint32_t>(want.size());
+  }
+  // The inputs must give both outcomes often, or the comparison proves little.
+  EXPECT_GT(themed, blocks / 5);
+  EXPECT_LT(themed, blocks * 4 / 5);
+}
+
+// A full table, with enough long keywords for more automaton nodes than
+// 16-bit transitions can name, over lines made of its keywords, so that most
+// lines hold occurrences of many keywords, rejected and accepted.
+TEST(BlockIndexTest, FullTableMatchesTheKeywordRuleAsWritten) {
+  std::mt19937 rng(77);
+  const char* marks[][2] = {{"", ""}, {"'", "'"}, {"", "*"}, {"*", ""}};
+  std::vector<std::string> keywords;
+  std::string file, source;
+  for (int k = 0; k < 4999; k++) {
+    keywords.push_back("a" +
+                       random_text(rng, "ab -", rng() % 4 == 0 ? 30 + rng() % 67 : 3 + rng() % 8));
+    int type = rng() % 4;
+    file += marks[type][0] + keywords.back() + marks[type][1] + "\n";
+  }
+  for (int b = 0; b < 150; b++) {
+    for (int i = rng() % 4; i >= 0; i--) {
+      std::string line = random_text(rng, "ab -", rng() % 4);
+      while (line.size() < 80)
+        line += keywords[2500 + rng() % 2499] + random_text(rng, "ab -", rng() % 3);
+      source += line.substr(0, 98) + "\n";
+    }
+    source += "\n";
+  }
+  IndexRun run(source, file);
+  ASSERT_EQ(run.table.get_keyword_count(), 4999u);
+  std::vector<std::vector<uint64_t>> want = literal_blocks(run);
+  for (int form = 0; form < 4; ++form) expect_blocks_as_written(run, want, form, 1 + form);
+  uint32_t themed = 0;
+  for (const auto& block : want) themed += block[2] != kNoTheme;
+  EXPECT_GT(themed, 100u);
 }
 
 // The per-theme maxima, one pass over the buckets: a maximum is replaced
 // only by a strictly greater value, so ties go to the lowest theme number.
 TEST(BlockIndexTest, MaximaPerThemeAndTheCheckedAccessors) {
   const struct {
-    std::string source;
-    std::vector<uint32_t> themes;  // of the keywords "b" and "e"
-    uint32_t maxima[6];            // theme and count of the most blocks, lines, bytes
+    std::string source, keywords;
+    uint32_t maxima[6];  // theme and count of the most blocks, lines, bytes
     uint32_t no_themes;
   } cases[] = {
-      {"b\n\ne\n\nb\n\ne\nmore\n\ne\n\nzzz\n\n", {2, 5}, {5, 3, 5, 7, 5, 14}, 1},
-      {"b\n\ne\n\nb\n\ne\n\n", {5, 2}, {2, 2, 2, 4, 2, 6}, 0},
-      {"e\nxx\nxx\nxx\n\nb\n\nb\n\n", {0, 1}, {0, 2, 1, 5, 1, 12}, 0},
-      {"one\n\ntwo\n\n", {}, {0, 0, 0, 0, 0, 0}, 2},
+      {"b\n\ne\n\nb\n\ne\nmore\n\ne\n\nzzz\n\n", "\n\nb\n\n\n\ne\n", {5, 3, 5, 7, 5, 14}, 1},
+      {"b\n\ne\n\nb\n\ne\n\n", "\n\ne\n\n\n\nb\n", {2, 2, 2, 4, 2, 6}, 0},
+      {"e\nxx\nxx\nxx\n\nb\n\nb\n\n", "b\ne\n", {0, 2, 1, 5, 1, 12}, 0},
+      {"one\n\ntwo\n\n", "", {0, 0, 0, 0, 0, 0}, 2},
   };
   for (const auto& c : cases) {
-    TempDir dir;
-    write_file(dir.file("src"), c.source);
-    OutputFile protocol;
-    ASSERT_TRUE(protocol.open(dir.file("log"), OutputFile::Mode::kCreate));
-    Messages messages;
-    messages.set_protocol(&protocol);
-    KeywordTable table;
-    for (size_t k = 0; k < c.themes.size(); ++k) {
-      table.add_keyword(k == 0 ? "b" : "e", SEARCH_ANYWHERE, c.themes[k]);
-    }
-    int fd = open(dir.file("src").c_str(), O_RDONLY);
-    FileStatistics statistics;
-    ASSERT_TRUE(Get_File_Statistics(fd, "src", statistics, messages).ok());
-    BlockIndex index;
-    ASSERT_TRUE(index.create(statistics.file_blocks, messages).ok());
-    KeywordMatcher matcher(table);
-    ASSERT_TRUE(find_offsets(fd, "src", matcher, statistics.file_blocks, statistics.max_block_lines,
-                             index, messages)
-                    .ok());
-    close(fd);
+    IndexRun run(c.source, c.keywords);
+    run.themes();
     ThemeBuckets buckets;
-    buckets.build(index);
-    get_stats_about_offsets(index, buckets, statistics, messages);
-    uint32_t n = index.block_count();
-    EXPECT_EQ(index.get_offset(n, messages), c.source.size());  // where the tail begins
-    index.get_offset(n + 1, messages);
-    index.get_length_in_lines(n + 1, messages);
-    ASSERT_TRUE(protocol.close());
+    buckets.build(run.index);
+    get_stats_about_offsets(run.index, buckets, run.statistics, run.messages);
+    uint32_t n = run.index.block_count();
+    EXPECT_EQ(run.index.get_offset(n, run.messages), c.source.size());  // where the tail begins
+    run.index.get_offset(n + 1, run.messages);
+    run.index.get_length_in_lines(n + 1, run.messages);
+    ASSERT_TRUE(run.protocol.close());
     std::string expected = "==== Get Stats about offsets ====\n";
     const char* const units[] = {"blocks", "lines", "bytes"};
     for (int m = 0; m < 3; ++m) {
       expected += "Max Length of " + std::to_string(c.maxima[2 * m]) + " theme is " +
                   std::to_string(c.maxima[2 * m + 1]) + " " + units[m] + "\n";
     }
-    for (const char* f : {"get_offset", "get_length_in_lines"}) {
+    for (const char* f : {"get_offset", "get_length_in_lines"})
       expected += std::string(f) + ": Too big index " + std::to_string(n + 1) + " for offset\n";
-    }
-    std::string log = read_file(dir.file("log"));
+    std::string log = testing::read_file(run.dir.file("log"));
     EXPECT_EQ(log.substr(log.find("====")), expected) << c.source;
-    EXPECT_EQ(statistics.no_themes_in_source, c.no_themes) << c.source;
+    EXPECT_EQ(run.statistics.no_themes_in_source, c.no_themes) << c.source;
   }
 }
 
-// The themes of the blocks of `source` under the keywords file `keywords`.
-std::vector<uint32_t> themes_of(const std::string& source, const std::string& keywords,
-                                TextEncoding encoding) {
-  TempDir dir;
-  write_file(dir.file("src"), source);
-  write_file(dir.file("kwd"), keywords);
-  int fd = open(dir.file("kwd").c_str(), O_RDONLY);
-  Messages messages;
-  KeywordTable table;
-  table.set_text_encoding(encoding);
-  bool end = false;
-  EXPECT_TRUE(table.load_keywords(fd, "kwd", messages, &end).ok());
-  close(fd);
-  fd = open(dir.file("src").c_str(), O_RDONLY);
-  FileStatistics statistics;
-  BlockIndex index;
-  KeywordMatcher matcher(table);
-  EXPECT_TRUE(Get_File_Statistics(fd, "src", statistics, messages).ok());
-  EXPECT_TRUE(index.create(statistics.file_blocks, messages).ok());
-  EXPECT_TRUE(find_offsets(fd, "src", matcher, statistics.file_blocks, statistics.max_block_lines,
-                           index, messages)
-                  .ok());
-  close(fd);
-  std::vector<uint32_t> themes;
-  for (uint32_t i = 0; i < index.block_count(); ++i) themes.push_back(index.get_block_theme(i));
-  return themes;
-}
-
+// Code page 866 keywords and text, converted to UTF-8 (now and then behind
+// the mark that begins a UTF-8 file), theme every block as they did. The
+// letters are those whose case both encodings fold alike.
 TEST(BlockIndexTest, CodePage866AndItsUtf8TwinThemeTheSameBlocks) {
-  std::mt19937 random(866);
-  // Letters whose case both encodings fold alike, and the ASCII delimiters.
+  std::mt19937 rng(866);
   const std::vector<std::string> pieces = {"a",    "K",    "\x80", "\x8f", "\x90",
                                            "\x9f", "\xa0", "\xaf", "\xe0", "\xef",
                                            " ",    ", ",   "-",    "'",    "\t"};
@@ -221,21 +252,22 @@ TEST(BlockIndexTest, CodePage866AndItsUtf8TwinThemeTheSameBlocks) {
   for (int round = 0; round < 150; ++round) {
     auto text = [&](size_t n) {
       std::string s;
-      while (s.size() < n) s += pieces[random() % pieces.size()];
+      while (s.size() < n) s += pieces[rng() % pieces.size()];
       return s;
     };
     std::string keywords, source;
     for (int k = 0; k < 5; ++k) {
       const char* marks[][2] = {{"", ""}, {"'", "'"}, {"", "*"}, {"*", ""}};
-      int type = static_cast<int>(random() % 4);
-      keywords += marks[type][0] + ("a" + text(random() % 3)) + marks[type][1] + "\n";
+      int type = static_cast<int>(rng() % 4);
+      keywords += marks[type][0] + ("a" + text(rng() % 3)) + marks[type][1] + "\n";
     }
-    for (int l = 0; l < 40; ++l) source += random() % 4 == 0 ? "\n" : text(random() % 40) + "\n";
-    std::vector<uint32_t> cp866 = themes_of(source, keywords, TextEncoding::kCp866);
+    for (int l = 0; l < 40; ++l) source += rng() % 4 == 0 ? "\n" : text(rng() % 40) + "\n";
+    std::vector<uint32_t> cp866 = IndexRun(source, keywords).themes();
     // A mark before an empty first line would make that line no longer empty.
-    std::string mark = random() % 2 == 0 && source[0] != '\n' ? "\xEF\xBB\xBF" : "";
-    ASSERT_EQ(themes_of(mark + convert_from_cp866(source, "UTF-8"),
-                        mark + convert_from_cp866(keywords, "UTF-8"), TextEncoding::kUtf8),
+    std::string mark = rng() % 2 == 0 && source[0] != '\n' ? "\xEF\xBB\xBF" : "";
+    ASSERT_EQ(IndexRun(mark + convert_from_cp866(source, "UTF-8"),
+                       mark + convert_from_cp866(keywords, "UTF-8"), TextEncoding::kUtf8)
+                  .themes(),
               cp866)
         << "round " << round;
     for (uint32_t t : cp866) themed += t != kNoTheme;

@@ -1,5 +1,6 @@
-// A source file cut into blocks and indexed, for the theme pass tests, and
-// small literal versions of the theme passes to compare the program with.
+// A source file indexed and its blocks given chosen themes, for the theme
+// pass tests, and small literal versions of the theme passes to compare the
+// program with.
 
 #ifndef KARVEL_TESTS_SUPPORT_THEME_FIXTURE_H_
 #define KARVEL_TESTS_SUPPORT_THEME_FIXTURE_H_
@@ -8,36 +9,24 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstring>
 #include <string>
 #include <vector>
 
-#include "files/block_ends.h"
 #include "files/line_reader.h"
 #include "files/output_file.h"
 #include "files/source_file.h"
-#include "index/block_hash.h"
 #include "index/block_index.h"
+#include "index/source_statistics.h"
 #include "messages/messages.h"
 #include "records/file_statistics.h"
 #include "test_support.h"
-#include "text/words.h"
+#include "text/keyword_matcher.h"
+#include "text/keyword_table.h"
 
 namespace karvel::testing {
 
-// The slot strings of the reads of `bytes`.
-inline std::vector<std::string> slot_strings(const std::string& bytes) {
-  std::vector<std::string> slots;
-  for_each_line_read(bytes.data(), bytes.size(), [&](const LineRead& read) {
-    char slot[kLineSlotSize];
-    read.copy_to_slot(slot);
-    slots.emplace_back(slot);
-  });
-  return slots;
-}
-
-// A source written to a folder and indexed as the block reader would: every
-// block ends with its first empty read that begins a line.
+// A source written to a folder, counted and indexed, its blocks given the
+// themes the test chooses.
 struct IndexedSource {
   TempDir dir;
   std::string text;
@@ -72,57 +61,34 @@ struct IndexedSource {
     source.fd = open(dir.file("source").c_str(), O_RDONLY);
     source.name = "source";
     source.size = text.size();
-    // Cut the whole text into reads and blocks, as the block reader does.
-    std::vector<uint64_t> offsets{0};
-    std::vector<uint32_t> lines;
-    std::vector<uint64_t> hashes;
-    BlockHasher hasher;
-    BlockEnds ends;
-    uint32_t reads = 0;
-    uint64_t at = 0;
-    for_each_line_read(text.data(), text.size(), [&](const LineRead& read) {
-      char slot[kLineSlotSize];
-      size_t length = read.copy_to_slot(slot);
-      hasher.add_read(slot, length);
-      ++reads;
-      at += read.raw_length;
-      if (ends.ends_block(read)) {
-        lines.push_back(reads);
-        hashes.push_back(same_fingerprints ? 7 : hasher.value());
-        offsets.push_back(at);
-        hasher.reset();
-        reads = 0;
-      }
-    });
-    uint32_t n = static_cast<uint32_t>(lines.size());
-    ASSERT_EQ(n, themes.size()) << "each block must end with an empty line";
     Messages quiet;  // the index's own protocol lines are not under test
+    ASSERT_TRUE(Get_File_Statistics(source.fd, "source", statistics, quiet).ok());
+    uint32_t n = statistics.file_blocks;
+    ASSERT_EQ(n, themes.size()) << "each block must end with an empty line";
     ASSERT_TRUE(index.create(n, quiet).ok());
+    KeywordTable no_keywords;
+    KeywordMatcher matcher(no_keywords);
+    ASSERT_TRUE(
+        find_offsets(source.fd, "source", matcher, n, statistics.max_block_lines, index, quiet)
+            .ok());
     block_bytes.clear();
     slots.clear();
     for (uint32_t i = 0; i < n; ++i) {
-      index.set_block(i, offsets[i], lines[i], themes[i], hashes[i]);
-      block_bytes.push_back(text.substr(offsets[i], offsets[i + 1] - offsets[i]));
-      slots.push_back(slot_strings(block_bytes.back()));
+      uint64_t hash = same_fingerprints ? 7 : index.content_hash(i);
+      index.set_block(i, index.offset(i), index.lines(i), themes[i], hash);
+      block_bytes.push_back(text.substr(index.offset(i), index.offset(i + 1) - index.offset(i)));
+      slots.emplace_back();
+      for_each_line_read(block_bytes[i].data(), block_bytes[i].size(), [&](const LineRead& read) {
+        char slot[kLineSlotSize];
+        read.copy_to_slot(slot);
+        slots.back().emplace_back(slot);
+      });
     }
-    index.set_end_offset(offsets[n]);
     buckets.build(index);
-    statistics.file_blocks = n;
-    statistics.theme_max_blocks = 0;
     for (uint32_t t = 0; t < kThemeScanCount; ++t) {
       statistics.theme_max_blocks =
           std::max(statistics.theme_max_blocks, buckets.end(t) - buckets.begin(t));
     }
-  }
-
-  std::vector<uint32_t> blocks_of_theme(uint32_t t) const {
-    return std::vector<uint32_t>(buckets.blocks() + buckets.begin(t),
-                                 buckets.blocks() + buckets.end(t));
-  }
-
-  std::string protocol_text() {
-    protocol.flush();
-    return read_file(dir.file("protocol"));
   }
 };
 
@@ -144,7 +110,8 @@ struct LiteralTheme {
 };
 
 inline LiteralTheme literal_load_and_sort(const IndexedSource& s, uint32_t t) {
-  std::vector<uint32_t> blocks = s.blocks_of_theme(t);
+  std::vector<uint32_t> blocks(s.buckets.blocks() + s.buckets.begin(t),
+                               s.buckets.blocks() + s.buckets.end(t));
   std::vector<uint32_t> length, order;
   for (uint32_t k = 0; k < blocks.size(); ++k) {
     length.push_back(static_cast<uint32_t>(s.slots[blocks[k]].size()));
@@ -181,41 +148,6 @@ inline std::vector<uint32_t> literal_equal_pass(LiteralTheme& theme,
     }
   }
   return deleted;
-}
-
-// The word list of a block as written: words of 3 or more characters, at
-// most 2000.
-inline std::vector<std::string> literal_word_list(const std::vector<std::string>& lines) {
-  std::vector<std::string> words;
-  WordSplitter splitter;
-  for (const std::string& line : lines) {
-    short started = 0;
-    char word[kLineSlotSize];
-    for (;;) {
-      splitter.next_word(line.c_str(), &started, word);
-      if (word[0] == '\0') break;
-      if (strlen(word) >= 3 && words.size() < 2000) words.push_back(word);
-    }
-  }
-  return words;
-}
-
-// blocks_similar as written, with find_whole_word over every line of q.
-inline int literal_blocks_similar(const std::vector<std::string>& words, uint32_t lp,
-                                  const std::vector<std::string>& q_lines, uint32_t length_ratio,
-                                  uint32_t similarity_ratio) {
-  uint32_t lq = static_cast<uint32_t>(q_lines.size());
-  if (lp * 100u < lq * length_ratio) return 0;
-  uint32_t found = 0;
-  for (const std::string& w : words) {
-    for (const std::string& line : q_lines) {
-      if (find_whole_word(line.c_str(), w.c_str())) {
-        ++found;
-        break;
-      }
-    }
-  }
-  return found * 100u >= static_cast<uint32_t>(words.size()) * similarity_ratio;
 }
 
 }  // namespace karvel::testing

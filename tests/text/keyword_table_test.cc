@@ -13,7 +13,6 @@
 #include "files/output_file.h"
 #include "messages/messages.h"
 #include "test_support.h"
-#include "tests/text/block_of.h"
 #include "text/current_block.h"
 #include "text/fold.h"
 
@@ -104,6 +103,14 @@ TEST(LoadKeywords, MarksModesPortionsAndLimits) {
   close(fd);
   EXPECT_EQ(status.text(), "Can't read keywords file words.kwd: Is a directory");
   EXPECT_FALSE(reached_end);
+}
+
+// A block of `lines`, folded as the block reader stores them.
+CurrentBlock block_of(const std::vector<std::string>& lines) {
+  CurrentBlock block;
+  EXPECT_TRUE(block.create(static_cast<uint32_t>(lines.size()) + 1).ok());
+  for (const std::string& line : lines) EXPECT_TRUE(block.append_line(line.c_str()).ok());
+  return block;
 }
 
 // The rule as written: the first line holding the keyword decides, by its
