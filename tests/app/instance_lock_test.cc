@@ -1,11 +1,9 @@
 // The instance lock: a second copy waits until the first one ends (two
-// processes), the lock file's place, and lock files that are refused.
+// processes), and lock files that are refused.
 
-#include <unistd.h>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
-#include <cstdlib>
 #include <string>
 
 #include "app/instance_lock.h"
@@ -51,18 +49,6 @@ class InstanceLockTest : public QObject {
     second.closeWriteChannel();
     QVERIFY(second.waitForFinished(kTimeout));
     QCOMPARE(second.exitCode(), 0);
-  }
-
-  void lock_file_lives_in_the_runtime_directory() {
-    QTemporaryDir dir;
-    const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
-    qputenv("XDG_RUNTIME_DIR", dir.path().toLocal8Bit());
-    QCOMPARE(QString::fromStdString(InstanceLock::default_path()),
-             dir.filePath(QStringLiteral("karvel.lock")));
-    qunsetenv("XDG_RUNTIME_DIR");
-    QCOMPARE(InstanceLock::default_path(),
-             "/tmp/karvel-" + std::to_string(static_cast<unsigned long>(geteuid())) + ".lock");
-    if (!saved.isNull()) qputenv("XDG_RUNTIME_DIR", saved);
   }
 
   void symbolic_links_and_folders_are_refused() {
