@@ -67,6 +67,7 @@ class RecordingView : public RunView {
 struct RunNames {
   std::string src, dst, dbl, rst, kwd, log;
   static RunNames defaults_in(const std::string& dir);
+  void remove_outputs() const;  // the destination, doubles, rest and log files
 };
 
 // One run in `context`: debug off, similarity search, sort and Rst=Dst on.
@@ -106,7 +107,7 @@ bool can_run_as_nobody();
 // holds only `source` and `keywords`: what came out, and the checks.
 struct CheckedRun {
   BatchRun batch;
-  std::string dst, dbl, rst, log;
+  std::string dst, dbl, rst;
   bool inputs_unchanged = false;
   ConservationResult conservation;
 };
