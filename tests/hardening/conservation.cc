@@ -62,6 +62,11 @@ SplitText split_blocks(const std::string& bytes) {
   return split;
 }
 
+namespace {
+
+// What makes two blocks "equal" for the equal-blocks pass: the same number of
+// reads, and the same text in each read (the CR of a CR LF dropped, the text
+// cut at its first NUL). Blocks with the same key are equal.
 std::string equality_key(const std::string& block) {
   std::string key;
   for (size_t pos = 0; pos < block.size();) {
@@ -72,8 +77,6 @@ std::string equality_key(const std::string& block) {
   }
   return key;
 }
-
-namespace {
 
 // Finds the source blocks that may stand at an offset of an output.
 class Cutter {

@@ -38,11 +38,6 @@ struct SplitText {
 };
 SplitText split_blocks(const std::string& bytes);
 
-// What makes two blocks "equal" for the equal-blocks pass: the same number of
-// reads, and the same text in each read (the CR of a CR LF dropped, the text
-// cut at its first NUL). Blocks with the same key are equal.
-std::string equality_key(const std::string& block);
-
 struct ConservationResult {
   std::vector<std::string> problems;  // empty when everything is accounted for
   size_t source_blocks = 0;
