@@ -160,7 +160,7 @@ TEST(OutputFaults, DiskThatFillsUpDuringTheRun) {
   for (const auto& c : cases) {
     if (c.limit == 0 && !mounted) continue;
     write_file(c.rest, "an earlier run\n\n");
-    BatchRun failed = run_batch(dir.path(), {"rst=" + c.rest}, {60, false, c.limit});
+    BatchRun failed = run_batch(dir.path(), {"rst=" + c.rest}, {60, c.limit});
     std::string error = "Error: Can't write rest file " + c.rest + ": " + c.cause;
     EXPECT_EQ(failed.status, 1) << failed.out << failed.err;
     EXPECT_EQ(failed.errors(), std::vector<std::string>{error.substr(0, 79)});

@@ -3,7 +3,6 @@
 #include "test_support.h"
 
 #include <fcntl.h>
-#include <grp.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -25,28 +24,6 @@
 namespace karvel::testing {
 
 namespace {
-
-constexpr uid_t kNobody = 65534;
-
-// In a child process: gives up root for "nobody". Returns false on failure.
-bool become_nobody() {
-  return setgroups(0, nullptr) == 0 && setgid(kNobody) == 0 && setuid(kNobody) == 0;
-}
-
-// The program to start: karvel-batch itself, or for "nobody" a copy in a
-// folder that everyone may enter (the build folder may be closed to it).
-const char* program(bool as_nobody) {
-  if (!as_nobody) return KARVEL_BATCH_PATH;
-  static TempDir folder;
-  static const std::string path = [] {
-    chmod(folder.path().c_str(), 0755);
-    std::string copy = folder.file("karvel-batch");
-    write_file(copy, read_file(KARVEL_BATCH_PATH));
-    chmod(copy.c_str(), 0755);
-    return copy;
-  }();
-  return path.c_str();
-}
 
 void wait_for(pid_t pid, int* status) {
   while (waitpid(pid, status, 0) < 0 && errno == EINTR) {
@@ -140,7 +117,7 @@ BatchRun run_batch(const std::string& dir, const std::vector<std::string>& argum
   BatchRun run;
   TempDir io;  // the program's standard input, output and error
   write_file(io.file("in"), options.input);
-  const char* path = program(options.as_nobody);
+  const char* path = KARVEL_BATCH_PATH;
   std::vector<char*> argv = {const_cast<char*>(path)};
   for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
@@ -152,7 +129,6 @@ BatchRun run_batch(const std::string& dir, const std::vector<std::string>& argum
     for (int i = 0; i < 3; ++i) dup2(fds[i], i);
     rlimit limit = {options.file_size_limit, options.file_size_limit};
     if (options.file_size_limit != 0 && setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(124);
-    if (options.as_nobody && !become_nobody()) _exit(125);
     if (chdir(dir.c_str()) != 0) _exit(126);
     execv(path, argv.data());
     _exit(127);
@@ -185,15 +161,6 @@ BatchRun run_batch(const std::string& dir, const std::vector<std::string>& argum
   run.out = read_file(io.file("out"));
   run.err = read_file(io.file("err"));
   return run;
-}
-
-bool can_run_as_nobody() {
-  if (geteuid() != 0) return false;
-  pid_t pid = fork();
-  if (pid == 0) _exit(become_nobody() && geteuid() == kNobody ? 0 : 1);
-  int status = 1;
-  if (pid > 0) wait_for(pid, &status);
-  return pid > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 CheckedRun run_checked(const std::string& source, const std::string& keywords,
