@@ -23,15 +23,6 @@
 
 namespace karvel::testing {
 
-namespace {
-
-void wait_for(pid_t pid, int* status) {
-  while (waitpid(pid, status, 0) < 0 && errno == EINTR) {
-  }
-}
-
-}  // namespace
-
 TempDir::TempDir() {
   const char* base = getenv("TMPDIR");
   std::string pattern = std::string(base != nullptr ? base : "/tmp") + "/karvel-test-XXXXXX";
@@ -41,11 +32,6 @@ TempDir::TempDir() {
 
 TempDir::~TempDir() {
   std::error_code ignored;
-  // Folders made read-only by a test must be writable again to be removed.
-  for (auto& entry : std::filesystem::recursive_directory_iterator(path_, ignored)) {
-    if (entry.is_directory(ignored)) chmod(entry.path().c_str(), 0700);
-  }
-  chmod(path_.c_str(), 0700);
   std::filesystem::remove_all(path_, ignored);
 }
 
@@ -152,7 +138,8 @@ BatchRun run_batch(const std::string& dir, const std::vector<std::string>& argum
     if (ms >= options.timeout_seconds * 1000LL) {
       run.timed_out = true;
       kill(pid, SIGKILL);
-      wait_for(pid, &status);
+      while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+      }
       break;
     }
     ended = waitpid(pid, &status, WNOHANG);
