@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <regex>
 #include <string>
 #include <tuple>
@@ -20,11 +19,13 @@
 namespace karvel::testing {
 namespace {
 
+using Lines = std::vector<std::string>;
+
 // Three blocks: one of theme 1 (dog), one without theme, one of theme 0 (cat).
 const char kSource[] = "a dog ran\n\nnothing here\n\nthe cat sat\n\n";
 const char kKeywords[] = "cat\ndog\n";
 
-const std::vector<std::string> kUsage = {
+const Lines kUsage = {
     "Karvel - the program for sorting big files by themes",
     "          and searching for similar blocks. Last edition: Oct 12 1999, ver. 5.0",
     "The parameters to be set: ",
@@ -43,7 +44,20 @@ const std::vector<std::string> kUsage = {
     "      only 'a', 'g' and 'q' have affect for input from command line",
 };
 
-std::vector<std::string> parameters(char answer) {
+// The lines of `parts`, one after the other.
+Lines concat(std::vector<Lines> parts) {
+  Lines all;
+  for (auto& part : parts) all.insert(all.end(), part.begin(), part.end());
+  return all;
+}
+
+// The list's lines up to the end of the block index, for a source of `blocks`.
+Lines start_of_list(int blocks) {
+  return {"Get_File_Statistics...", "Done", "2 keywords, 2 themes got from kwd file",
+          "Find Offsets: " + std::to_string(blocks) + " blocks", "Find Offsets done"};
+}
+
+Lines parameters(char answer) {
   return {"Set parameters:",
           "src_file_name='#src', ",
           "dst_file_name='#dst'",
@@ -56,36 +70,28 @@ std::vector<std::string> parameters(char answer) {
           "sort=1"};
 }
 
-std::vector<std::string> concat(std::vector<std::vector<std::string>> parts) {
-  std::vector<std::string> all;
-  for (auto& part : parts) all.insert(all.end(), part.begin(), part.end());
-  return all;
-}
-
 class BatchTest : public ::testing::Test {
  protected:
   void SetUp() override {
     write_file(at("#src"), kSource);
     write_file(at("#kwd"), kKeywords);
   }
-  BatchRun run(const std::vector<std::string>& arguments, const BatchOptions& options = {}) {
+  BatchRun run(const Lines& arguments, const BatchOptions& options = {}) {
     BatchRun run = run_batch(dir_.path(), arguments, options);
     EXPECT_FALSE(run.timed_out);
     return run;
   }
   std::string at(const std::string& name) const { return dir_.file(name); }
   // The protocol's lines, with the seconds of its last line replaced by S.
-  std::vector<std::string> protocol() const {
-    std::vector<std::string> lines = split_lines(read_file(at("#log")));
+  Lines protocol() const {
+    Lines lines = split_lines(read_file(at("#log")));
     for (std::string& line : lines) {
       line = std::regex_replace(line, std::regex("^The program worked [0-9]+ seconds$"),
                                 "The program worked S seconds");
     }
     return lines;
   }
-  void remove_outputs() {
-    for (const char* name : {"#dst", "#dbl", "#rst", "#log"}) unlink(at(name).c_str());
-  }
+  void remove_outputs() { RunNames::defaults_in(dir_.path()).remove_outputs(); }
 
   TempDir dir_;
 };
@@ -93,43 +99,36 @@ class BatchTest : public ::testing::Test {
 TEST_F(BatchTest, CompletedRunWritesItsListProtocolAndOutputs) {
   BatchRun done = run({});
   ASSERT_EQ(done.status, 0) << done.err;
-  const std::vector<std::string> index_lines = {"2 keywords, 2 themes got from kwd file",
-                                                "Offsets require 3*4=16 bytes",
-                                                "Lines require 3*4=16 bytes",
-                                                "==== Get Stats about offsets ====",
-                                                "Max Length of 0 theme is 1 blocks",
-                                                "Max Length of 0 theme is 2 lines",
-                                                "Max Length of 0 theme is 13 bytes"};
-  EXPECT_EQ(done.list(),
-            concat({{"Get_File_Statistics...", "Done", "2 keywords, 2 themes got from kwd file",
-                     "Find Offsets: 3 blocks", "Find Offsets done"},
-                    parameters('g'),
-                    {"Themes processing", "Rest file saving...", "Done...",
-                     "1 blocks saved in the rest file"}}));
+  const Lines index_lines = {"2 keywords, 2 themes got from kwd file",
+                             "Offsets require 3*4=16 bytes",
+                             "Lines require 3*4=16 bytes",
+                             "==== Get Stats about offsets ====",
+                             "Max Length of 0 theme is 1 blocks",
+                             "Max Length of 0 theme is 2 lines",
+                             "Max Length of 0 theme is 13 bytes"};
+  const Lines end = {"1 blocks saved in the rest file"};
+  EXPECT_EQ(done.list(), concat({start_of_list(3),
+                                 parameters('g'),
+                                 {"Themes processing", "Rest file saving...", "Done..."},
+                                 end}));
   EXPECT_EQ(protocol(),
-            concat({index_lines,
-                    parameters('g'),
-                    {"1 blocks saved in the rest file", "The program worked S seconds"}}));
+            concat({index_lines, parameters('g'), end, {"The program worked S seconds"}}));
   // Rst=Dst: the themed blocks in theme order, then the rest, all in #rst.
-  EXPECT_EQ(read_file(at("#rst")), "the cat sat\n\na dog ran\n\nnothing here\n\n");
+  const std::string sorted = "the cat sat\n\na dog ran\n\nnothing here\n\n";
+  EXPECT_EQ(read_file(at("#rst")), sorted);
   EXPECT_EQ(read_file(at("#dst")) + read_file(at("#dbl")), "");
 
   // A second run appends to the outputs and makes the protocol anew.
-  std::vector<std::string> first = protocol();
+  Lines first = protocol();
   ASSERT_EQ(run({}).status, 0);
   EXPECT_EQ(protocol(), first);
-  EXPECT_EQ(
-      read_file(at("#rst")),
-      "the cat sat\n\na dog ran\n\nnothing here\n\nthe cat sat\n\na dog ran\n\nnothing here\n\n");
+  EXPECT_EQ(read_file(at("#rst")), sorted + sorted);
 
   // A zero ratio refuses the run after the set-up, with the usage text.
   remove_outputs();
   BatchRun refused = run({"len_rat=0"});
   EXPECT_EQ(refused.status, 1);
-  EXPECT_EQ(refused.list(),
-            concat({{"Get_File_Statistics...", "Done", "2 keywords, 2 themes got from kwd file",
-                     "Find Offsets: 3 blocks", "Find Offsets done"},
-                    kUsage}));
+  EXPECT_EQ(refused.list(), concat({start_of_list(3), kUsage}));
   EXPECT_EQ(protocol(), index_lines);
   EXPECT_EQ(read_file(at("#rst")), "");
   EXPECT_EQ(run({"sim_rat=0"}).status, 1);
@@ -137,7 +136,10 @@ TEST_F(BatchTest, CompletedRunWritesItsListProtocolAndOutputs) {
 
 TEST_F(BatchTest, DebugRunListsKeywordsAndEndsWithTheReport) {
   ASSERT_EQ(run({"debug", "rst_dst=N"}).status, 0);
-  std::vector<std::string> report = {
+  const Lines start = {"2 keywords, 2 themes got from kwd file",
+                       "==== Keywords information: 2 keywords, 1 themes ===",
+                       "'cat            ' -     0, th0", "'dog            ' -     0, th1"};
+  const Lines report = {
       "=== File info: ===",
       "3 blocks, 6 lines, 38 bytes,",
       "3 blocks processed, 0 equal blocks found",
@@ -151,14 +153,10 @@ TEST_F(BatchTest, DebugRunListsKeywordsAndEndsWithTheReport) {
       "Summary size of deleted equal blocks=0",
       "The program worked S seconds",
   };
-  std::vector<std::string> lines = protocol();
+  Lines lines = protocol();
   ASSERT_GE(lines.size(), 16u);
-  EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 4),
-            (std::vector<std::string>{"2 keywords, 2 themes got from kwd file",
-                                      "==== Keywords information: 2 keywords, 1 themes ===",
-                                      "'cat            ' -     0, th0",
-                                      "'dog            ' -     0, th1"}));
-  EXPECT_EQ(std::vector<std::string>(lines.end() - 12, lines.end()), report);
+  EXPECT_EQ(Lines(lines.begin(), lines.begin() + 4), start);
+  EXPECT_EQ(Lines(lines.end() - 12, lines.end()), report);
   EXPECT_EQ(read_file(at("#dst")), "the cat sat\n\na dog ran\n\n");
   EXPECT_EQ(read_file(at("#rst")), "nothing here\n\n");
 }
@@ -190,13 +188,11 @@ TEST_F(BatchTest, ThemeOrderSourceOrderAndTheSwitches) {
     EXPECT_EQ(read_file(at("#dbl")), doubles) << word;
     EXPECT_EQ(done.list().at(15), shown) << word;  // after the other parameters
   }
-}
 
-TEST_F(BatchTest, CopiesKeepEveryByteAndNamesAreUsedWhole) {
-  // Matching sees a line up to its first NUL; the copy writes it all.
+  // Matching sees a line up to its first NUL; the copy writes it all. A name
+  // cut to 79 characters would write to another file.
   std::string block("cat\0hidden tail\r\nline two\r\n\r\n", 29);
   write_file(at("#src"), block + std::string("x\0cat\n\n", 7) + "last");
-  // A name cut to 79 characters would write to another file.
   std::string long_name = std::string(120, 'd') + ".out";
   BatchRun done = run({"rst_dst=N", "dst=" + long_name});
   ASSERT_EQ(done.status, 0) << done.out;
@@ -230,14 +226,14 @@ TEST_F(BatchTest, AnswersTypedOnStandardInput) {
   write_file(at("#src"), cat0 + cat1 + dog0 + dog1);
   const std::string hyphens(68, '-');
   auto question = [&](const std::string& first, const std::string& second) {
-    return std::vector<std::string>{"===== Similarity test=====",
-                                    first.substr(0, first.size() - 2),
-                                    "",
-                                    hyphens,
-                                    second.substr(0, second.size() - 2),
-                                    "",
-                                    hyphens,
-                                    "Do the blocks seem equal? (1-del_1, Y=2-del_2, N, Q, A)"};
+    return Lines{"===== Similarity test=====",
+                 first.substr(0, first.size() - 2),
+                 "",
+                 hyphens,
+                 second.substr(0, second.size() - 2),
+                 "",
+                 hyphens,
+                 "Do the blocks seem equal? (1-del_1, Y=2-del_2, N, Q, A)"};
   };
   const struct {
     std::string keys;     // typed on standard input
@@ -259,28 +255,27 @@ TEST_F(BatchTest, AnswersTypedOnStandardInput) {
       {"", true, cat0 + cat1 + dog0 + dog1, "", 0, ""},  // the end of input answers N
   };
   for (const auto& answer : answers) {
+    SCOPED_TRACE(answer.keys);
     remove_outputs();
     BatchOptions options;
     options.input = answer.keys;
     BatchRun done = run({"ans=n"}, options);
-    ASSERT_EQ(done.status, 0) << answer.keys;
-    std::vector<std::string> expected =
-        concat({{"Get_File_Statistics...", "Done", "2 keywords, 2 themes got from kwd file",
-                 "Find Offsets: 4 blocks", "Find Offsets done"},
-                parameters('n'),
-                {"Themes processing"},
-                question(cat0, cat1),
-                answer.asked_twice ? question(dog0, dog1) : std::vector<std::string>{},
-                {"Rest file saving...", "Done...", "0 blocks saved in the rest file"}});
-    EXPECT_EQ(done.list(), expected) << answer.keys;
-    EXPECT_EQ(read_file(at("#rst")), answer.rest) << answer.keys;
-    EXPECT_EQ(read_file(at("#dbl")), answer.doubles) << answer.keys;
-    EXPECT_EQ(done.err, answer.echo) << answer.keys;
+    ASSERT_EQ(done.status, 0);
+    EXPECT_EQ(done.list(),
+              concat({start_of_list(4),
+                      parameters('n'),
+                      {"Themes processing"},
+                      question(cat0, cat1),
+                      answer.asked_twice ? question(dog0, dog1) : Lines{},
+                      {"Rest file saving...", "Done...", "0 blocks saved in the rest file"}}));
+    EXPECT_EQ(read_file(at("#rst")), answer.rest);
+    EXPECT_EQ(read_file(at("#dbl")), answer.doubles);
+    EXPECT_EQ(done.err, answer.echo);
     int found = 0;
     for (const std::string& line : protocol()) {
       if (line.find(" similar blocks found") != std::string::npos) found += std::stoi(line);
     }
-    EXPECT_EQ(found, answer.found) << answer.keys;
+    EXPECT_EQ(found, answer.found);
   }
 }
 
@@ -314,9 +309,9 @@ TEST_F(BatchTest, RefusedAndFailedRuns) {
   ASSERT_EQ(link(at("#kwd").c_str(), at("hard link").c_str()), 0);
   ASSERT_EQ(symlink("out", at("link").c_str()), 0);  // to a file not made yet
   const std::string usage = kUsage[0], restored = "Outputs restored to their size before the run",
-                    full = ": No space left on device", long_name(300, 'r');
+                    full = "/dev/full: No space left on device", r300(300, 'r');
   const struct {
-    std::vector<std::string> words;
+    Lines words;
     std::string error;  // without "Error: "
     std::string after;  // the line after it, if any
     bool nothing_made;  // not one of the run's files was created
@@ -339,17 +334,14 @@ TEST_F(BatchTest, RefusedAndFailedRuns) {
       {{"src=pipe"}, "Can't open source file pipe", usage, false},
       {{"kwd=pipe"}, "Can't open keywords file pipe", usage, false},
       {{"dst=pipe"}, "Can't open destination file pipe", usage, false},
-      {{"rst=" + long_name}, "Can't open rest file " + long_name, usage, false},
+      {{"rst=" + r300}, "Can't open rest file " + r300, usage, false},
       {{"dst=#src"}, "Destination file #src is also the source file", usage, true},
       {{"rst=./#kwd"}, "Rest file ./#kwd is also the keywords file", usage, true},
       {{"log=#src"}, "Log file #src is also the source file", usage, true},
       {{"log=./#kwd"}, "Log file ./#kwd is also the keywords file", usage, true},
       {{"rst=x", "log=x"}, "Log file x is also the rest file", usage, true},
       {{"log=#dst"}, "Log file #dst is also the destination file", usage, true},
-      {{"dbl=" + at("#src")},
-       "Doubles file " + at("#src") + " is also the source file",
-       usage,
-       true},
+      {{"dbl=" + at("#src")}, "Doubles file " + at("#src") + " is also the source file", usage, 1},
       {{"dbl=soft link"}, "Doubles file soft link is also the source file", usage, true},
       {{"dst=hard link"}, "Destination file hard link is also the keywords file", usage, true},
       // Were the link not seen through, the protocol would write over the
@@ -357,35 +349,29 @@ TEST_F(BatchTest, RefusedAndFailedRuns) {
       {{"log=link", "dst=out", "rst_dst=N"},
        "Log file link is also the destination file",
        usage,
-       true},
-      {{"log=out", "dst=link", "rst_dst=N"},
-       "Log file out is also the destination file",
-       usage,
-       true},
-      {{"dst=/dev/full", "rst_dst=N"},
-       "Can't write destination file /dev/full" + full,
-       restored,
-       false},
-      {{"dbl=/dev/full"}, "Can't write doubles file /dev/full" + full, restored, false},
-      {{"rst=/dev/full"}, "Can't write rest file /dev/full" + full, restored, false},
-      {{"log=/dev/full"}, "Can't write log file /dev/full" + full, "", false},
+       1},
+      {{"log=out", "dst=link", "rst_dst=N"}, "Log file out is also the destination file", usage, 1},
+      {{"dst=/dev/full", "rst_dst=N"}, "Can't write destination file " + full, restored, false},
+      {{"dbl=/dev/full"}, "Can't write doubles file " + full, restored, false},
+      {{"rst=/dev/full"}, "Can't write rest file " + full, restored, false},
+      {{"log=/dev/full"}, "Can't write log file " + full, "", false},
   };
   for (const auto& c : cases) {
     remove_outputs();
     unlink(at("x").c_str());
     BatchRun refused = run(c.words);
-    const std::string error = "Error: " + c.error;
+    const std::string error = ("Error: " + c.error).substr(0, 79);
     SCOPED_TRACE(error);
     EXPECT_EQ(refused.status, 1) << refused.out;
-    EXPECT_EQ(refused.errors(), std::vector<std::string>{error.substr(0, 79)}) << refused.out;
-    std::vector<std::string> list = refused.list();
-    auto next = std::find(list.begin(), list.end(), error.substr(0, 79));
+    EXPECT_EQ(refused.errors(), Lines{error}) << refused.out;
+    Lines list = refused.list();
+    auto next = std::find(list.begin(), list.end(), error);
     if (!c.after.empty() && next != list.end()) {
       EXPECT_EQ(next + 1 == list.end() ? "" : next[1], c.after);
     }
     if (c.after == usage && file_exists(at("#log"))) {
       EXPECT_EQ(protocol(),
-                (std::vector<std::string>{error.substr(0, 98), "The program worked S seconds"}));
+                (Lines{("Error: " + c.error).substr(0, 98), "The program worked S seconds"}));
     }
     EXPECT_EQ(has_line(protocol(), restored), c.after == restored);
     for (const char* name : {"#log", "#dst", "#dbl", "#rst", "x", "out"}) {
@@ -397,38 +383,6 @@ TEST_F(BatchTest, RefusedAndFailedRuns) {
   }
   // With Rst=Dst on nothing goes to the destination: /dev/full is no fault.
   EXPECT_EQ(run({"dst=/dev/full"}).status, 0);
-}
-
-// Permissions bind every user but root: as root the program runs as nobody.
-TEST_F(BatchTest, FilesTheUserMayNotReadOrWrite) {
-  bool as_nobody = geteuid() == 0;
-  if (as_nobody && !can_run_as_nobody()) GTEST_SKIP() << "root, and cannot run as nobody";
-  chmod(dir_.path().c_str(), 0777);
-  ASSERT_EQ(mkdir(at("closed").c_str(), 0555), 0);
-  write_file(at("#rst"), "earlier output\n\n");
-  chmod(at("#rst").c_str(), 0444);
-  const struct {
-    std::string locked;  // made unreadable for the run
-    std::vector<std::string> words;
-    std::string error;
-  } cases[] = {
-      {"#src", {"rst=r"}, "Can't open source file #src"},
-      {"#kwd", {"rst=r"}, "Can't open keywords file #kwd"},
-      {"", {}, "Can't open rest file #rst"},
-      // The protocol comes first: the error goes to the list only.
-      {"", {"log=closed/#log", "dst=closed/#dst"}, "Can't open log file closed/#log"},
-      {"", {"dst=closed/#dst", "rst=r"}, "Can't open destination file closed/#dst"},
-  };
-  for (const auto& c : cases) {
-    if (!c.locked.empty()) chmod(at(c.locked).c_str(), 0000);
-    BatchRun refused = run(c.words, {30, as_nobody});
-    if (!c.locked.empty()) chmod(at(c.locked).c_str(), 0644);
-    EXPECT_EQ(refused.status, 1);
-    EXPECT_EQ(refused.errors(), std::vector<std::string>{"Error: " + c.error}) << refused.out;
-    EXPECT_FALSE(file_exists(at("closed/#log")) || file_exists(at("closed/#dst")));
-  }
-  EXPECT_EQ(read_file(at("#rst")), "earlier output\n\n");
-  EXPECT_EQ(read_file(at("#src")), kSource);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // What the fuzz targets share: the split of one fuzz input into a keywords
-// file and a source, and an in-memory file to hand to the readers.
+// file and a source, files in memory to hand to the program, and findings.
 
 #ifndef KARVEL_TESTS_FUZZ_FUZZ_INPUT_H_
 #define KARVEL_TESTS_FUZZ_FUZZ_INPUT_H_
@@ -15,6 +15,19 @@
 #include "files/text_encoding.h"
 
 namespace karvel::fuzz {
+
+// Stops the fuzzer with a finding.
+[[noreturn]] inline void fail(const std::string& what) {
+  fprintf(stderr, "FUZZ FINDING: %s\n", what.c_str());
+  abort();
+}
+
+// A finding when `got` is not `expected`; `item` numbers the read or block.
+inline void expect_equal(uint64_t got, uint64_t expected, const char* what, uint64_t item = 0) {
+  if (got == expected) return;
+  fail(std::string(what) + " " + std::to_string(item) + ": " + std::to_string(got) + ", expected " +
+       std::to_string(expected));
+}
 
 // An input is the keywords file, two NUL bytes, then the source. Without the
 // two NULs the whole input serves as both.
@@ -36,28 +49,25 @@ inline TextEncoding input_encoding(const uint8_t* data, size_t size) {
   return size > 0 && (data[0] & 1) != 0 ? TextEncoding::kUtf8 : TextEncoding::kCp866;
 }
 
-// A file in memory holding `bytes`, open for reading from its start; -1 when
-// it cannot be made.
+// A file in memory holding `bytes`, open for reading from its start (its
+// name for open() is /proc/self/fd/ and the number); a finding when it
+// cannot be made.
 inline int memory_file(const std::string& bytes) {
   int fd = memfd_create("karvel-fuzz", MFD_CLOEXEC);
-  if (fd < 0) return -1;
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t put = write(fd, bytes.data() + done, bytes.size() - done);
-    if (put <= 0) {
-      close(fd);
-      return -1;
-    }
-    done += static_cast<size_t>(put);
+  if (fd < 0 || pwrite(fd, bytes.data(), bytes.size(), 0) != static_cast<ssize_t>(bytes.size())) {
+    fail("no file in memory");
   }
-  lseek(fd, 0, SEEK_SET);
   return fd;
 }
 
-// Stops the fuzzer with a finding.
-[[noreturn]] inline void fail(const std::string& what) {
-  fprintf(stderr, "FUZZ FINDING: %s\n", what.c_str());
-  abort();
+// All the bytes of the file `fd`.
+inline std::string contents(int fd) {
+  std::string bytes;
+  char chunk[65536];
+  for (ssize_t got; (got = pread(fd, chunk, sizeof chunk, bytes.size())) > 0;) {
+    bytes.append(chunk, static_cast<size_t>(got));
+  }
+  return bytes;
 }
 
 }  // namespace karvel::fuzz

@@ -5,8 +5,7 @@
 
 #include <unistd.h>
 
-#include <condition_variable>
-#include <mutex>
+#include <future>
 #include <string>
 #include <thread>
 #include <vector>
@@ -77,31 +76,22 @@ TEST(ConcurrentRuns, TwoRunsOnOneDestinationNeverMix) {
   EXPECT_GT(refused, 0);
 }
 
-// A view whose similarity question waits until the test lets it go: the run
-// holds its files meanwhile.
+// A view whose first similarity question waits until the test lets it go:
+// the run holds its files meanwhile.
 class HeldView : public testing::RecordingView {
  public:
   int read_answer_key(const char*) override {
-    std::unique_lock<std::mutex> lock(mutex_);
-    asked_ = true;
-    changed_.notify_all();
-    changed_.wait(lock, [this] { return released_; });
+    if (!held_) {
+      held_ = true;
+      asked.set_value();
+      released.get_future().wait();
+    }
     return 'n';
   }
-  void wait_until_asked() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [this] { return asked_; });
-  }
-  void release() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    released_ = true;
-    changed_.notify_all();
-  }
+  std::promise<void> asked, released;
 
  private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  bool asked_ = false, released_ = false;
+  bool held_ = false;
 };
 
 TEST(ConcurrentRuns, FilesOfARunningRunAreRefused) {
@@ -117,7 +107,7 @@ TEST(ConcurrentRuns, FilesOfARunningRunAreRefused) {
     result = context.run_processing(&view, 0, 1, 1, 0, names.src, names.dst, names.dbl, names.rst,
                                     names.kwd, names.log, 50, 60);
   });
-  view.wait_until_asked();
+  view.asked.get_future().wait();
   const struct {
     std::string word, error;
   } cases[] = {{"src=#dst", refusal("Source", "#dst")},
@@ -141,7 +131,7 @@ TEST(ConcurrentRuns, FilesOfARunningRunAreRefused) {
       EXPECT_FALSE(file_exists(dir.file(name))) << c.word << " created " << name;
     }
   }
-  view.release();
+  view.released.set_value();
   running.join();
   EXPECT_EQ(result, 0);
 }

@@ -17,24 +17,12 @@
 
 namespace karvel::hardening {
 
-// A file cut into blocks: each block is a run of line reads ending with an
-// empty read at the start of a line; the reads after the last block are the
-// tail.
-struct SplitText {
-  std::vector<std::string> blocks;  // the bytes of each block, in file order
-  std::string tail;                 // the bytes after the last block
-};
-
-// Cuts `bytes` into line reads and blocks. A read takes at most 99
-// characters, or fewer through a line feed; a CR immediately followed by LF
-// counts as one character (the LF) and stays in the bytes. A read is empty
-// when its first character is LF or NUL, or when it is exactly CR LF. An
-// empty read ends a block when it begins a line: at the start of the file or
-// right after a LF.
-SplitText split_blocks(const std::string& bytes);
-
-// The line reads of `bytes`, by the same rule: the offset just after each
-// read, whether it is empty and whether it ends a block.
+// The line reads of `bytes`: the offset just after each read, whether it is
+// empty and whether it ends a block. A read takes at most 99 characters, or
+// fewer through a line feed; a CR immediately followed by LF counts as one
+// character (the LF) and stays in the bytes. A read is empty when its first
+// character is LF or NUL, or when it is exactly CR LF. An empty read ends a
+// block when it begins a line: at the start of the file or right after a LF.
 struct ReadEnd {
   size_t end;
   bool empty;
@@ -42,25 +30,20 @@ struct ReadEnd {
 };
 std::vector<ReadEnd> line_reads(const std::string& bytes);
 
-// What makes two blocks "equal" for the equal-blocks pass: the same number of
-// reads, and the same text in each read (the CR of a CR LF dropped, the text
-// cut at its first NUL). Blocks with the same key are equal.
-std::string equality_key(const std::string& block);
-
-// Cuts an output file into source blocks. Returns false when `output` is not
-// a concatenation of blocks from `candidates` (distinct byte strings); then
-// *failed_at is the first offset from which no cut works. Otherwise *picked
-// holds the index in `candidates` of each block of the output, in order.
-bool cut_into_blocks(const std::string& output, const std::vector<std::string>& candidates,
-                     std::vector<size_t>* picked, size_t* failed_at);
+// A file cut into blocks by those reads; the reads after the last block are
+// the tail.
+struct SplitText {
+  std::vector<std::string> blocks;  // the bytes of each block, in file order
+  std::string tail;
+};
+SplitText split_blocks(const std::string& bytes);
 
 struct ConservationResult {
   std::vector<std::string> problems;  // empty when everything is accounted for
   size_t source_blocks = 0;
   size_t written_blocks = 0;  // blocks found in the three outputs
   bool ok() const { return problems.empty(); }
-  // All problems, one a line, for a test's failure message.
-  std::string describe() const;
+  std::string describe() const;  // the problems, one a line
 };
 
 // Checks the outputs of one run against its source (see the top of this

@@ -5,7 +5,13 @@
 // Each run goes through karvel-batch with the default switches (Rst=Dst:
 // themed blocks first, in theme order, then the rest, all in the rest file)
 // and must complete, leave its inputs alone, account for every byte of the
-// source and give exactly the rest file and lines below.
+// source and give exactly the rest file and lines below. And file names as
+// users make them: with blanks, quotes and bytes that are not UTF-8, in paths
+// of more than 255 characters; one file named for several outputs, or for
+// both inputs. (Names that are refused are in tests/batch.)
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <string>
@@ -26,12 +32,6 @@ std::string to_crlf(const std::string& text) {
   return out;
 }
 
-std::string repeated(int count, const std::string& text) {
-  std::string out;
-  for (int i = 0; i < count; ++i) out += text;
-  return out;
-}
-
 std::string numbered(int count, const char* format, int modulo = 1 << 30) {
   std::string out;
   for (int n = 0; n < count; ++n) {
@@ -49,7 +49,8 @@ TEST(OddInputs, RunsCompleteAndKeepEverything) {
   // 3393 reads: the same count as 200001 in 16 bits.
   const std::string small = numbered(3392, "entry %d of the corpus\n", 7) + "\n";
   const std::string cr0 = "one\rtwo\nx\r\r\n\r\n", cr1 = "\rthree cat\n\n";
-  const std::string b150 = repeated(15, "abcdefghij");
+  std::string b150;
+  while (b150.size() < 150) b150 += "abcdefghij";
   const std::string low = "text kw0001 x\n\n", high = "text kw4998 y\n\n",
                     late = "text kw5500 z\n\n";
   const std::string abv = "\xA0\xA1\xA2 small letters\n\n", yayu = "text \xEF\xEE text\n\n",
@@ -168,37 +169,84 @@ TEST(OddInputs, RunsCompleteAndKeepEverything) {
 }
 
 // Themes, an exact duplicate, a near duplicate, a line of exactly 99
-// characters (its line end is an empty read of its own) and a tail.
-const std::string kLfSource =
-    "the cat sat on the warm mat today\n\n"
-    "a dog barked at the mailman\n\n"
-    "the cat sat on the warm mat today\n\n"
-    "the cat sat on the warm mat yesterday\n\n" +
-    std::string(99, 'q') + "\n" + "nothing here\nat all\n\n" + "tail line\n";
-
+// characters (its line end is an empty read of its own) and a tail: with CR LF
+// line ends in the source, in the keywords or in every other source line, the
+// run shows what it shows with LF, and a CR LF source gives the LF outputs
+// with CR LF.
 TEST(OddInputs, CrLfFilesGiveTheSameRunAsTheirLfTwinsAndKeepTheirBytes) {
-  CheckedRun lf = run_checked(kLfSource, "cat\ndog\n");
-  expect_completed_and_conserved(lf);
-  EXPECT_FALSE(lf.dbl.empty());
-  CheckedRun crlf = run_checked(to_crlf(kLfSource), "cat\ndog\n");
-  expect_completed_and_conserved(crlf);
-  EXPECT_EQ(crlf.batch.list(), lf.batch.list());
-  EXPECT_EQ(crlf.rst, to_crlf(lf.rst));
-  EXPECT_EQ(crlf.dbl, to_crlf(lf.dbl));
-  CheckedRun crlf_keywords = run_checked(kLfSource, "cat\r\ndog\r\n");
-  expect_completed_and_conserved(crlf_keywords);
-  EXPECT_EQ(crlf_keywords.batch.list(), lf.batch.list());
-  EXPECT_EQ(crlf_keywords.rst, lf.rst);
-  // Every other line end CR LF: "equal" blocks may differ in their bytes.
+  const std::string source =
+      "the cat sat on the warm mat today\n\na dog barked at the mailman\n\n"
+      "the cat sat on the warm mat today\n\nthe cat sat on the warm mat yesterday\n\n" +
+      std::string(99, 'q') + "\nnothing here\nat all\n\ntail line\n";
   std::string mixed;
   bool cr = false;
-  for (char c : kLfSource) {
-    if (c == '\n' && (cr = !cr)) mixed += '\r';
-    mixed += c;
+  for (char c : source) mixed += c == '\n' && (cr = !cr) ? "\r\n" : std::string(1, c);
+  CheckedRun lf = run_checked(source, "cat\ndog\n");
+  expect_completed_and_conserved(lf);
+  EXPECT_FALSE(lf.dbl.empty());
+  const struct {
+    std::string source, keywords, rst, dbl;  // the outputs when known
+  } twins[] = {{to_crlf(source), "cat\ndog\n", to_crlf(lf.rst), to_crlf(lf.dbl)},
+               {source, "cat\r\ndog\r\n", lf.rst, lf.dbl},
+               {mixed, "cat\ndog\n", "", ""}};
+  for (const auto& twin : twins) {
+    CheckedRun run = run_checked(twin.source, twin.keywords);
+    expect_completed_and_conserved(run);
+    EXPECT_EQ(run.batch.list(), lf.batch.list());
+    if (twin.rst.empty()) continue;  // "equal" blocks may differ in their bytes
+    EXPECT_EQ(run.rst, twin.rst);
+    EXPECT_EQ(run.dbl, twin.dbl);
   }
-  CheckedRun run = run_checked(mixed, "cat\ndog\n");
-  expect_completed_and_conserved(run);
-  EXPECT_EQ(run.batch.list(), lf.batch.list());
+}
+
+// Runs with such names complete and write where they were told.
+TEST(OddInputs, OddNamesLongPathsAndSharedFilesWriteWhereTheyAreTold) {
+  const std::string source =
+      "the cat sat on the mat\n\nthe cat sat on the mat\n\nthe cat sat on a mat\n\n"
+      "a dog ran\n\nnothing\n\ntail";
+  TempDir dir;
+  // Three folders of 100 characters: every name there is a path of over 300.
+  std::string deep = dir.path();
+  for (char c : {'a', 'b', 'c'}) {
+    deep += "/" + std::string(100, c);
+    ASSERT_EQ(mkdir(deep.c_str(), 0755), 0);
+  }
+  const struct {
+    std::string src, kwd, dst, dbl, rst, log, rst_dst;
+  } cases[] = {
+      {"my source 'q' \"d\".txt", "key words \xFF\xFE.txt", "out \xE9\xE8 dst", "dbl\"x;`ls`",
+       "rest 'file' $HOME *", " log\tfile ", "Y"},
+      {deep + "/#src", deep + "/#kwd", deep + "/#dst", deep + "/#dbl", deep + "/#rst",
+       deep + "/#log", "N"},
+      // One stream: doubles during the themes, then the themed blocks and
+      // the rest, then the tail.
+      {"#src", "#kwd", "all", "all", "all", "#log", "Y"},
+      {"#src", "#kwd", "all", "all", "all", "#log", "N"},
+      {"#src", "#src", "#dst", "#dbl", "#rst", "#log", "Y"},  // both only read: allowed
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.src + " " + c.dst);
+    auto at = [&](const std::string& name) { return name[0] == '/' ? name : dir.file(name); };
+    for (const std::string* name : {&c.dst, &c.dbl, &c.rst}) unlink(at(*name).c_str());
+    write_file(at(c.src), source);
+    if (c.kwd != c.src) write_file(at(c.kwd), "cat\ndog\n");
+    BatchRun completed =
+        run_batch(dir.path(), {"src=" + c.src, "kwd=" + c.kwd, "dst=" + c.dst, "dbl=" + c.dbl,
+                               "rst=" + c.rst, "log=" + c.log, "rst_dst=" + c.rst_dst});
+    EXPECT_EQ(completed.status, 0) << completed.out;
+    EXPECT_TRUE(completed.errors().empty());
+    std::string outputs = read_file(at(c.dbl));
+    if (c.dst != c.dbl) outputs += read_file(at(c.dst));
+    if (c.rst != c.dbl) outputs += read_file(at(c.rst));
+    ConservationResult result = check_conservation(source, "", "", outputs);
+    EXPECT_TRUE(result.ok()) << result.describe();
+    EXPECT_EQ(read_file(at(c.src)), source);
+    std::vector<std::string> protocol = split_lines(read_file(at(c.log)));
+    EXPECT_TRUE(has_line(protocol, ("src_file_name='" + c.src + "', ").substr(0, 98)));
+    // Lines are cut to their capacity, never written past it.
+    for (const std::string& line : completed.list()) EXPECT_LE(line.size(), 79u);
+    for (const std::string& line : protocol) EXPECT_LE(line.size(), 98u);
+  }
 }
 
 }  // namespace

@@ -1,10 +1,12 @@
-// Faults injected into the output files: every write, flush to the disk and
-// close of a run fails in turn, one per run; and a disk that fills up. Each
-// such run must fail with one "Error: " line, leave the destination, doubles
-// and rest files byte for byte as they were before it, and leave its inputs
-// alone.
+// Runs that fail on the way: every write, flush to the disk and close of the
+// output files fails in turn, one per run; the source shrinks while the run
+// reads it, through its mapping or with ordinary reads; the disk fills up.
+// Each such run must fail with one "Error: " line, leave the destination,
+// doubles and rest files byte for byte as they were before it, and leave its
+// inputs alone.
 
 #include <sys/mount.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <string>
@@ -13,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "files/output_faults.h"
+#include "files/source_map.h"
 #include "random_corpus.h"
 #include "test_support.h"
 
@@ -20,6 +23,25 @@ namespace karvel::hardening {
 namespace {
 
 using namespace karvel::testing;
+
+// Writes earlier contents to the outputs, runs, and returns what is wrong:
+// the run did not fail, or not with one error line, or left an output other
+// than it was before.
+std::string run_that_fails(RecordingView& view, const RunNames& names, int similar = 1,
+                           int rst_eq_dst = 1) {
+  const std::string* outputs[] = {&names.dst, &names.dbl, &names.rst};
+  for (const std::string* output : outputs) write_file(*output, "earlier " + *output + "\n\n");
+  RunContext context;
+  context.set_thread_count(2);
+  int result = context.run_processing(&view, 0, similar, 1, rst_eq_dst, names.src, names.dst,
+                                      names.dbl, names.rst, names.kwd, names.log, 50, 60);
+  std::string problems = result == -1 ? "" : "the run did not fail\n";
+  if (error_lines(view.lines).size() != 1) problems += "not one error line\n";
+  for (const std::string* output : outputs) {
+    if (read_file(*output) != "earlier " + *output + "\n\n") problems += *output + " changed\n";
+  }
+  return problems;
+}
 
 // Fails every step of a run over `source` and `keywords` in turn; returns
 // the problems found, or an empty string.
@@ -29,35 +51,24 @@ std::string fail_each_step(const std::string& source, const std::string& keyword
   RunNames names = RunNames::defaults_in(dir.path());
   write_file(names.src, source);
   write_file(names.kwd, keywords);
-  const std::vector<std::pair<const std::string*, std::string>> before = {
-      {&names.dst, "earlier destination\n\n"},
-      {&names.dbl, "earlier doubles\n\n"},
-      {&names.rst, "earlier rest\n"}};
-  auto run = [&](RecordingView& view) {
-    for (const auto& [name, bytes] : before) write_file(*name, bytes);
-    RunContext context;
-    return context.run_processing(&view, 0, similar, 1, rst_eq_dst, names.src, names.dst, names.dbl,
-                                  names.rst, names.kwd, names.log, 50, 60);
-  };
   std::string problems;
   for (OutputStep step : {OutputStep::kWrite, OutputStep::kFlush, OutputStep::kClose}) {
     arm_output_fault(step, 0, 0);
-    RecordingView counting;
-    if (run(counting) != 0) return "the run without a fault failed\n";
-    uint64_t steps = output_steps(step);
-    for (uint64_t k = 1; k <= steps; ++k) {
+    RecordingView counting;  // a run without a fault, which must complete
+    if (run_that_fails(counting, names, similar, rst_eq_dst).find("not fail") ==
+        std::string::npos) {
+      return "the run without a fault failed\n";
+    }
+    for (uint64_t k = 1, steps = output_steps(step); k <= steps; ++k) {
       arm_output_fault(step, k, step == OutputStep::kWrite ? ENOSPC : EIO);
       RecordingView view;
-      int result = run(view);
-      std::string at =
-          "step " + std::to_string(static_cast<int>(step)) + " number " + std::to_string(k) + ": ";
-      if (result != -1) problems += at + "the run did not fail\n";
-      if (error_lines(view.lines).size() != 1) problems += at + "not one error line\n";
-      for (const auto& [name, bytes] : before) {
-        if (read_file(*name) != bytes) problems += at + *name + " not restored\n";
-      }
+      std::string found = run_that_fails(view, names, similar, rst_eq_dst);
       if (read_file(names.src) != source || read_file(names.kwd) != keywords) {
-        problems += at + "an input changed\n";
+        found += "an input changed\n";
+      }
+      if (!found.empty()) {
+        problems += "step " + std::to_string(static_cast<int>(step)) + " number " +
+                    std::to_string(k) + ": " + found;
       }
     }
   }
@@ -77,6 +88,51 @@ TEST(OutputFaults, EveryFailedStepRestoresTheOutputs) {
       std::string keywords = random_keywords(random, vocabulary);
       EXPECT_EQ(fail_each_step(source, keywords, similar, static_cast<int>(seed % 2)), "")
           << "seed " << seed;
+    }
+  }
+}
+
+// Cuts the source down to `size` bytes when a line of the output list begins
+// with `moment`.
+class ShrinkingView : public RecordingView {
+ public:
+  ShrinkingView(const std::string& source, const std::string& moment, off_t size)
+      : source_(source), moment_(moment), size_(size) {}
+  void append_output_line(const std::string& line) override {
+    RecordingView::append_output_line(line);
+    EXPECT_TRUE(line.rfind(moment_, 0) != 0 || truncate(source_.c_str(), size_) == 0);
+  }
+
+ private:
+  std::string source_, moment_;
+  off_t size_;
+};
+
+// Whenever and however far the source shrinks, read through its mapping or
+// with ordinary reads, the run ends with the same error.
+TEST(OutputFaults, SourceThatShrinksDuringTheRun) {
+  TempDir dir;
+  RunNames names = RunNames::defaults_in(dir.path());
+  Random random(5);
+  std::vector<std::string> vocabulary = random_vocabulary(random);
+  std::string source;
+  while (source.size() < 300000) source += random_source(random, vocabulary);
+  source += "tail line";
+  write_file(names.kwd, random_keywords(random, vocabulary));
+  for (bool mapped : {true, false}) {
+    for (const char* moment : {"Find Offsets:", "Themes processing", "Rest file saving"}) {
+      for (off_t size : {off_t{0}, off_t{150001}, static_cast<off_t>(source.size() - 1)}) {
+        SCOPED_TRACE(std::string(moment) + " to " + std::to_string(size) + " mapped " +
+                     std::to_string(mapped));
+        write_file(names.src, source);
+        ShrinkingView view(names.src, moment, size);
+        allow_source_mapping(mapped);
+        EXPECT_EQ(run_that_fails(view, names), "");
+        allow_source_mapping(true);
+        EXPECT_EQ(error_lines(view.lines),
+                  std::vector<std::string>{"Error: Source file " + names.src +
+                                           " changed during the run"});
+      }
     }
   }
 }
@@ -104,7 +160,7 @@ TEST(OutputFaults, DiskThatFillsUpDuringTheRun) {
   for (const auto& c : cases) {
     if (c.limit == 0 && !mounted) continue;
     write_file(c.rest, "an earlier run\n\n");
-    BatchRun failed = run_batch(dir.path(), {"rst=" + c.rest}, {60, false, c.limit});
+    BatchRun failed = run_batch(dir.path(), {"rst=" + c.rest}, {60, c.limit});
     std::string error = "Error: Can't write rest file " + c.rest + ": " + c.cause;
     EXPECT_EQ(failed.status, 1) << failed.out << failed.err;
     EXPECT_EQ(failed.errors(), std::vector<std::string>{error.substr(0, 79)});

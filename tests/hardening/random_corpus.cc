@@ -2,6 +2,8 @@
 
 #include "random_corpus.h"
 
+#include <algorithm>
+
 namespace karvel::hardening {
 
 namespace {
@@ -37,10 +39,9 @@ std::string random_line(Random& random, const std::vector<std::string>& vocabula
       line += random.pick(vocabulary);
     }
   }
-  if (random.chance(3)) line.insert(random.below(static_cast<uint32_t>(line.size()) + 1), 1, '\0');
-  if (random.chance(3))
-    line.insert(random.below(static_cast<uint32_t>(line.size()) + 1), 2, '\xFF');
-  if (random.chance(3)) line.insert(random.below(static_cast<uint32_t>(line.size()) + 1), 1, '\r');
+  for (const std::string& odd : {std::string(1, '\0'), std::string(2, '\xFF'), std::string("\r")}) {
+    if (random.chance(3)) line.insert(random.below(static_cast<uint32_t>(line.size()) + 1), odd);
+  }
   return line;
 }
 
@@ -141,31 +142,16 @@ std::string random_keywords(Random& random, const std::vector<std::string>& voca
     std::string word = random.pick(vocabulary);
     if (random.chance(20) && word.size() > 1) word = word.substr(0, word.size() / 2 + 1);
     std::string keyword;
-    switch (random.below(9)) {
-      case 0:
-        keyword = "'" + word + "'";
-        break;
-      case 1:
-        keyword = word + "*";
-        break;
-      case 2:
-        keyword = "*" + word;
-        break;
-      case 3:
-        keyword = "*" + word + "*";
-        break;
-      case 4:
-        keyword = word + "'" + random.pick(vocabulary);
-        break;
-      case 5:  // marks only: an empty keyword
-        keyword = random.pick(std::vector<std::string>{"*", "'", "''", "**", "*'*"});
-        break;
-      case 6:  // longer than one read
-        while (keyword.size() < 120) keyword += word + " ";
-        break;
-      default:
-        keyword = word;
-        break;
+    uint32_t form = random.below(9);
+    if (form == 4) {
+      keyword = word + "'" + random.pick(vocabulary);  // a mark between two words
+    } else if (form == 5) {                            // marks only: an empty keyword
+      keyword = random.pick(std::vector<std::string>{"*", "'", "''", "**", "*'*"});
+    } else if (form == 6) {  // longer than one read
+      while (keyword.size() < 120) keyword += word + " ";
+    } else {  // quoted, starred after, before or on both sides, or bare
+      const char* marks[][2] = {{"'", "'"}, {"", "*"}, {"*", ""}, {"*", "*"}, {"", ""}};
+      keyword = marks[std::min(form, 4u)][0] + word + marks[std::min(form, 4u)][1];
     }
     if (random.chance(3))
       keyword.insert(random.below(static_cast<uint32_t>(keyword.size()) + 1), 1, '\0');

@@ -45,9 +45,6 @@ TEST(StoppedRuns, SignalsStopTheRunAndKeepWholeBlocks) {
   ASSERT_EQ(std::system(generate.c_str()), 0);
   const std::string source = read_file(dir.file("#src"));
   const std::string keywords = read_file(dir.file("#kwd"));
-  auto remove_outputs = [&] {
-    for (const char* name : {"#dst", "#dbl", "#rst", "#log"}) unlink(dir.file(name).c_str());
-  };
   auto start = std::chrono::steady_clock::now();
   BatchRun complete = run_batch(dir.path(), {}, {600});
   auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -61,7 +58,7 @@ TEST(StoppedRuns, SignalsStopTheRunAndKeepWholeBlocks) {
     bool twice;
   } cases[] = {{SIGINT, false}, {SIGTERM, false}, {SIGHUP, false}, {SIGTERM, true}};
   for (const auto& c : cases) {
-    remove_outputs();
+    RunNames::defaults_in(dir.path()).remove_outputs();
     BatchOptions options = {600};
     options.signal = c.signal;
     options.signal_after_ms =

@@ -1,8 +1,8 @@
 // Helpers for the tests: a temporary folder, whole-file reads and writes, a
 // view that records what a run shows, runs in this process and through
-// karvel-batch (with a time limit, input, a file size limit, signals, or as
-// the unprivileged user "nobody"), and the checks every completed run must
-// pass: its inputs unchanged and every block of the source accounted for.
+// karvel-batch (with a time limit, input, a file size limit or signals), and
+// the checks every completed run must pass: its inputs unchanged and every
+// block of the source accounted for.
 
 #ifndef KARVEL_TESTS_SUPPORT_TEST_SUPPORT_H_
 #define KARVEL_TESTS_SUPPORT_TEST_SUPPORT_H_
@@ -67,6 +67,7 @@ class RecordingView : public RunView {
 struct RunNames {
   std::string src, dst, dbl, rst, kwd, log;
   static RunNames defaults_in(const std::string& dir);
+  void remove_outputs() const;  // the destination, doubles, rest and log files
 };
 
 // One run in `context`: debug off, similarity search, sort and Rst=Dst on.
@@ -75,7 +76,6 @@ int run_defaults(RunContext& context, RunView& view, const RunNames& names,
 
 struct BatchOptions {
   int timeout_seconds = 60;  // then the program is killed and timed_out set
-  bool as_nobody = false;    // run as uid and gid 65534
   // When not 0, the largest file the program may write: writes past it fail.
   uint64_t file_size_limit = 0;
   // When not 0, sent `signal_after_ms` after the start, and once more
@@ -98,15 +98,11 @@ struct BatchRun {
 BatchRun run_batch(const std::string& dir, const std::vector<std::string>& arguments,
                    const BatchOptions& options = {});
 
-// True when this process can start a program as "nobody": the tests of
-// permissions need it when they run as root, who may read and write anything.
-bool can_run_as_nobody();
-
 // A run through karvel-batch with the default names in a fresh folder that
 // holds only `source` and `keywords`: what came out, and the checks.
 struct CheckedRun {
   BatchRun batch;
-  std::string dst, dbl, rst, log;
+  std::string dst, dbl, rst;
   bool inputs_unchanged = false;
   ConservationResult conservation;
 };
