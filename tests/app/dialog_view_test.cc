@@ -1,6 +1,7 @@
 // DialogView between a run's thread and the GUI thread: lines keep their
 // order, fields keep only their latest text, tasks are carried out on the
-// GUI thread, and once the window is gone nothing is shown or waited for.
+// GUI thread, text from files is decoded in its run's encoding, and once
+// the window is gone nothing is shown or waited for.
 
 #include <QTest>
 #include <atomic>
@@ -62,17 +63,7 @@ class DialogViewTest : public QObject {
     QVERIFY(shown.field_updates < kFieldSets / 10);
   }
 
-  void text_from_files_is_decoded_in_its_runs_encoding() {
-    DialogView view;
-    Shown shown(view);
-    view.append_text_line("\x8F\xE0\xA8\xA2\xA5\xE2\n", karvel::TextEncoding::kCp866);
-    view.append_text_line("\xD0\x9F\xD1\x80\xD0\xB8", karvel::TextEncoding::kUtf8);
-    QCOMPARE(shown.lines, (QStringList{QString::fromUtf8("\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2"
-                                                         "\xD0\xB5\xD1\x82"),
-                                       QString::fromUtf8("\xD0\x9F\xD1\x80\xD0\xB8")}));
-  }
-
-  void tasks_run_on_the_gui_thread_after_earlier_lines() {
+  void tasks_run_on_the_gui_thread_after_earlier_lines_and_text_is_decoded() {
     DialogView view;
     Shown shown(view);
     const std::thread::id gui = std::this_thread::get_id();
@@ -95,9 +86,13 @@ class DialogViewTest : public QObject {
     QVERIFY(carried_out);
     QVERIFY(ran_on == gui);
     QCOMPARE(lines_before_task, qsizetype{1});
-    // A line of the GUI thread's own comes after the run's, both whole.
+    // A line of the GUI thread's own comes after the run's, both whole; text
+    // from files is decoded in its run's encoding.
     view.append_output_line("help");
-    QCOMPARE(shown.lines, (QStringList{"first", "second", "help"}));
+    view.append_text_line("\x8F\xE0\xA8\n", karvel::TextEncoding::kCp866);
+    view.append_text_line("\xD0\x9F\xD1\x80\xD0\xB8", karvel::TextEncoding::kUtf8);
+    const QString privet = QString::fromUtf8("\xD0\x9F\xD1\x80\xD0\xB8");
+    QCOMPARE(shown.lines, (QStringList{"first", "second", "help", privet, privet}));
 
     // On the GUI thread itself a task runs at once.
     bool direct = false;
