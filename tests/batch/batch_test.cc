@@ -1,9 +1,11 @@
 // Whole runs through karvel-batch: the output list, the protocol, the output
-// files and the exit status, byte for byte; the similarity question answered
-// on standard input; and every way a run is refused or fails, each with one
-// "Error: " line, exit status 1 and its inputs untouched.
+// files and the exit status, byte for byte; answers on standard input or a
+// terminal; and every way a run is refused or fails.
 
+#include <fcntl.h>
+#include <pty.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -310,24 +312,13 @@ TEST_F(BatchTest, RefusedAndFailedRuns) {
   ASSERT_EQ(symlink("out", at("link").c_str()), 0);  // to a file not made yet
   const std::string usage = kUsage[0], restored = "Outputs restored to their size before the run",
                     full = "/dev/full: No space left on device", r300(300, 'r');
-  const struct {
+  struct Case {
     Lines words;
     std::string error;  // without "Error: "
     std::string after;  // the line after it, if any
     bool nothing_made;  // not one of the run's files was created
-  } cases[] = {
-      {{"log="}, "Log file name not set", usage, true},
-      {{"src="}, "Source file name not set", usage, false},
-      {{"dst="}, "Destination file name not set", usage, false},
-      {{"dbl="}, "Doubles file name not set", usage, false},
-      {{"rst="}, "Rest file name not set", usage, false},
-      {{"kwd="}, "Keywords file name not set", usage, false},
-      {{"log=no/such/log"}, "Can't open log file no/such/log", usage, true},
-      {{"src=missing"}, "Can't open source file missing", usage, false},
-      {{"dst=no/dst"}, "Can't open destination file no/dst", usage, false},
-      {{"dbl=no/dbl"}, "Can't open doubles file no/dbl", usage, false},
-      {{"rst=no/rst"}, "Can't open rest file no/rst", usage, false},
-      {{"kwd=missing"}, "Can't open keywords file missing", usage, false},
+  };
+  std::vector<Case> cases = {
       {{"src=folder"}, "Can't open source file folder", usage, false},
       {{"kwd=folder"}, "Can't open keywords file folder", usage, false},
       {{"rst=folder"}, "Can't open rest file folder", usage, false},
@@ -356,6 +347,19 @@ TEST_F(BatchTest, RefusedAndFailedRuns) {
       {{"rst=/dev/full"}, "Can't write rest file " + full, restored, false},
       {{"log=/dev/full"}, "Can't write log file " + full, "", false},
   };
+  // Each name left empty, and each in a folder that does not exist.
+  for (auto [word, title] : {std::pair{"log", "Log"},
+                             {"src", "Source"},
+                             {"dst", "Destination"},
+                             {"dbl", "Doubles"},
+                             {"rst", "Rest"},
+                             {"kwd", "Keywords"}}) {
+    std::string name = word, lower = std::string(1, tolower(*title)) + (title + 1);
+    cases.push_back(
+        {{name + "="}, title + std::string(" file name not set"), usage, name == "log"});
+    cases.push_back(
+        {{name + "=no/" + name}, "Can't open " + lower + " file no/" + name, usage, name == "log"});
+  }
   for (const auto& c : cases) {
     remove_outputs();
     unlink(at("x").c_str());
@@ -383,6 +387,48 @@ TEST_F(BatchTest, RefusedAndFailedRuns) {
   }
   // With Rst=Dst on nothing goes to the destination: /dev/full is no fault.
   EXPECT_EQ(run({"dst=/dev/full"}).status, 0);
+}
+
+// Code page 866 text (here the blocks of the similarity question) goes to a
+// terminal in the terminal's encoding, to a pipe as the bytes it is.
+TEST(Terminal, Cp866TextIsConvertedForATerminalOnly) {
+  const std::vector<std::pair<std::string, std::string>> lines = {
+      {"\xAA\xAE\xE2 \xE1\xA8\xA4\xA5\xAB \xAD\xA0 \xAA\xAE\xA2\xE0\xA5", "кот сидел на ковре"},
+      {"\xAA\xAE\xE2 \xE1\xA8\xA4\xA5\xAB \xAD\xA0 \xAA\xE0\xEB\xE8\xA5", "кот сидел на крыше"}};
+  TempDir dir;
+  write_file(dir.file("#kwd"), "\xAA\xAE\xE2\n");
+  write_file(dir.file("#src"), lines[0].first + "\n\n" + lines[1].first + "\n\n");
+  BatchRun piped = run_batch(dir.path(), {"ans=n"});
+  ASSERT_EQ(piped.status, 0) << piped.err;
+  std::string expected = piped.out;
+  for (const auto& [cp866, utf8] : lines) {
+    expected.replace(expected.find(cp866), cp866.size(), utf8);
+  }
+  ASSERT_NE(expected, piped.out);
+  // The same run with standard output on a terminal in a UTF-8 locale.
+  int terminal, side;
+  ASSERT_EQ(openpty(&terminal, &side, nullptr, nullptr, nullptr), 0);
+  pid_t pid = fork();
+  if (pid == 0) {
+    int none = open("/dev/null", O_RDWR);
+    dup2(none, 0);
+    dup2(side, 1);
+    dup2(none, 2);
+    if (chdir(dir.path().c_str()) != 0) _exit(126);
+    setenv("LC_ALL", "C.UTF-8", 1);
+    execl(KARVEL_BATCH_PATH, KARVEL_BATCH_PATH, "ans=n", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(side);
+  std::string shown;
+  char chunk[4096];
+  for (ssize_t got; (got = read(terminal, chunk, sizeof chunk)) > 0;) shown.append(chunk, got);
+  close(terminal);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  EXPECT_EQ(status, 0);
+  shown.erase(std::remove(shown.begin(), shown.end(), '\r'), shown.end());  // the terminal's CR LF
+  EXPECT_EQ(shown, expected);
 }
 
 }  // namespace

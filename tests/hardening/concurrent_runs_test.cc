@@ -1,7 +1,6 @@
-// Runs at the same time on shared files: no two runs write one file, and no
-// run reads a file that another run is writing. A run that would is refused
-// before it creates or writes anything; otherwise the runs complete one after
-// the other.
+// Runs at the same time on shared files: a run that would write a file
+// another run uses, or read one it writes, is refused before it creates or
+// writes anything; otherwise the runs complete one after the other.
 
 #include <unistd.h>
 

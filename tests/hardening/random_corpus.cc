@@ -169,10 +169,4 @@ std::string random_keywords(Random& random, const std::vector<std::string>& voca
   return file;
 }
 
-std::string random_bytes(Random& random, size_t n) {
-  std::string bytes(n, '\0');
-  for (char& c : bytes) c = static_cast<char>(random.below(256));
-  return bytes;
-}
-
 }  // namespace karvel::hardening

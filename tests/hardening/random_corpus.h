@@ -43,9 +43,6 @@ std::string random_source(Random& random, const std::vector<std::string>& vocabu
 // A keywords file over the same words, in separator or keyword mode.
 std::string random_keywords(Random& random, const std::vector<std::string>& vocabulary);
 
-// A random byte string of `n` bytes over all 256 values.
-std::string random_bytes(Random& random, size_t n);
-
 }  // namespace karvel::hardening
 
 #endif  // KARVEL_TESTS_HARDENING_RANDOM_CORPUS_H_

@@ -91,13 +91,6 @@ void RunNames::remove_outputs() const {
   for (const std::string* output : {&dst, &dbl, &rst, &log}) unlink(output->c_str());
 }
 
-int run_defaults(RunContext& context, RunView& view, const RunNames& names, uint32_t length_ratio,
-                 uint32_t similarity_ratio) {
-  return context.run_processing(&view, /*debug=*/0, /*check_similarity=*/1, /*sort=*/1,
-                                /*rst_eq_dst=*/1, names.src, names.dst, names.dbl, names.rst,
-                                names.kwd, names.log, length_ratio, similarity_ratio);
-}
-
 BatchRun run_batch(const std::string& dir, const std::vector<std::string>& arguments,
                    const BatchOptions& options) {
   BatchRun run;
