@@ -5,6 +5,7 @@
 #define KARVEL_TESTS_SUPPORT_TEST_SUPPORT_H_
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -41,16 +42,23 @@ bool has_line(const std::vector<std::string>& lines, const std::string& line);
 std::vector<std::string> error_lines(const std::vector<std::string>& lines);  // "Error: ..."
 
 // Records the output list and the fields; answers the similarity question
-// from a prepared string of keys (-1 once they are used up).
+// from a prepared string of keys (-1 once they are used up). The on_ hooks,
+// when set, are called on each line, field and question.
 class RecordingView : public RunView {
  public:
-  void append_output_line(const std::string& line) override { lines.push_back(line); }
+  void append_output_line(const std::string& line) override {
+    lines.push_back(line);
+    if (on_line) on_line(line);
+  }
   void set_field(int control, const std::string& text) override {
     fields[control] = text;
     field_history.emplace_back(control, text);
+    if (on_field) on_field(control);
   }
   int read_answer_key(const char* accepted) override;
-
+  std::function<void(const std::string&)> on_line;
+  std::function<void(int)> on_field;
+  std::function<void()> on_question;
   std::vector<std::string> lines;
   std::map<int, std::string> fields;
   std::vector<std::pair<int, std::string>> field_history;
@@ -66,13 +74,11 @@ struct RunNames {
 };
 
 struct BatchOptions {
-  int timeout_seconds = 60;     // then the program is killed and timed_out set
+  int timeout_seconds = 60;      // then the program is killed and timed_out set
   uint64_t file_size_limit = 0;  // when not 0, writes past it fail
   // When not 0, sent `signal_after_ms` after the start, and once more
   // `second_after_ms` later when that is not negative.
-  int signal = 0;
-  int signal_after_ms = 0;
-  int second_after_ms = -1;
+  int signal = 0, signal_after_ms = 0, second_after_ms = -1;
   std::string input = "";  // standard input
 };
 
@@ -96,8 +102,7 @@ struct CheckedRun {
   bool inputs_unchanged = false;
   ConservationResult conservation;
 };
-CheckedRun run_checked(const std::string& source, const std::string& keywords,
-                       const std::vector<std::string>& extra_arguments = {});
+CheckedRun run_checked(const std::string& source, const std::string& keywords);
 
 // Ended in time, status 0, no "Error: " line, inputs unchanged, nothing lost.
 void expect_completed_and_conserved(const CheckedRun& run);
