@@ -87,10 +87,9 @@ class BatchTest : public ::testing::Test {
   // The protocol's lines, with the seconds of its last line replaced by S.
   Lines protocol() const {
     Lines lines = split_lines(read_file(at("#log")));
-    for (std::string& line : lines) {
-      line = std::regex_replace(line, std::regex("^The program worked [0-9]+ seconds$"),
-                                "The program worked S seconds");
-    }
+    if (!lines.empty() &&
+        std::regex_match(lines.back(), std::regex("The program worked \\d+ seconds")))
+      lines.back() = "The program worked S seconds";
     return lines;
   }
   void remove_outputs() { RunNames::defaults_in(dir_.path()).remove_outputs(); }
