@@ -383,9 +383,7 @@ TEST(Terminal, Cp866TextIsConvertedForATerminalOnly) {
   pid_t pid = fork();
   if (pid == 0) {
     int none = open("/dev/null", O_RDWR);
-    dup2(none, 0);
-    dup2(side, 1);
-    dup2(none, 2);
+    for (int fd : {0, 1, 2}) dup2(fd == 1 ? side : none, fd);
     if (chdir(dir.path().c_str()) != 0) _exit(126);
     setenv("LC_ALL", "C.UTF-8", 1);
     execl(KARVEL_BATCH_PATH, KARVEL_BATCH_PATH, "ans=n", static_cast<char*>(nullptr));
@@ -396,9 +394,8 @@ TEST(Terminal, Cp866TextIsConvertedForATerminalOnly) {
   char chunk[4096];
   for (ssize_t got; (got = read(terminal, chunk, sizeof chunk)) > 0;) shown.append(chunk, got);
   close(terminal);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  EXPECT_EQ(status, 0);
+  int status = -1;
+  EXPECT_TRUE(waitpid(pid, &status, 0) == pid && status == 0);
   shown.erase(std::remove(shown.begin(), shown.end(), '\r'), shown.end());  // the terminal's CR LF
   EXPECT_EQ(shown, expected);
 }
