@@ -1,12 +1,6 @@
-// Fuzz target: the line reader, the statistics pass and the block index.
-//
-// The source part of the input is read three ways: by the line reader, by the
-// statistics pass (with a small buffer whose size varies, so that reads fall
-// across buffer boundaries) and by find_offsets, in the encoding the input
-// chooses. Each must agree with the conservation check's own splitter: every
-// read's size, emptiness and whether it ends a block, the counts of reads and
-// blocks, the longest block, and every block's offset and number of reads.
-// The UTF-8 check the statistics pass makes as it counts must agree with the
+// Fuzz target: the line reader, the statistics pass (with a small buffer of
+// varying size) and the block index must agree with the conservation check's
+// splitter on every read and block; the statistics pass's UTF-8 check with the
 // byte form of the check.
 
 #include <unistd.h>
@@ -76,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   expect_equal(statistics.max_block_lines, longest, "max_block_lines");
 
   KeywordTable table;
-  table.set_text_encoding(fuzz::input_encoding(data, size));
+  table.set_text_encoding(input.encoding);
   bool reached_end = false;
   if (!table.load_keywords(kwd_fd, "#kwd", messages, &reached_end).ok()) {
     fuzz::fail("keywords file in memory not loaded");

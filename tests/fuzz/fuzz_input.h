@@ -1,5 +1,5 @@
-// What the fuzz targets share: the split of one fuzz input into a keywords
-// file and a source, files in memory to hand to the program, and findings.
+// What the fuzz targets share: the split of one input into a keywords file
+// and a source, files in memory to hand to the program, and findings.
 
 #ifndef KARVEL_TESTS_FUZZ_FUZZ_INPUT_H_
 #define KARVEL_TESTS_FUZZ_FUZZ_INPUT_H_
@@ -16,7 +16,6 @@
 
 namespace karvel::fuzz {
 
-// Stops the fuzzer with a finding.
 [[noreturn]] inline void fail(const std::string& what) {
   fprintf(stderr, "FUZZ FINDING: %s\n", what.c_str());
   abort();
@@ -24,34 +23,29 @@ namespace karvel::fuzz {
 
 // A finding when `got` is not `expected`; `item` numbers the read or block.
 inline void expect_equal(uint64_t got, uint64_t expected, const char* what, uint64_t item = 0) {
-  if (got == expected) return;
-  fail(std::string(what) + " " + std::to_string(item) + ": " + std::to_string(got) + ", expected " +
-       std::to_string(expected));
+  if (got != expected) {
+    fail(std::string(what) + " " + std::to_string(item) + ": " + std::to_string(got) +
+         ", expected " + std::to_string(expected));
+  }
 }
 
-// An input is the keywords file, two NUL bytes, then the source. Without the
-// two NULs the whole input serves as both.
+// An input is the keywords file, two NUL bytes, then the source; without the
+// two NULs the whole input serves as both. It is read as UTF-8 when its first
+// byte is odd, so that both encodings meet every kind of text.
 struct SplitInput {
-  std::string keywords;
-  std::string source;
+  std::string keywords, source;
+  TextEncoding encoding;
 };
 
 inline SplitInput split_input(const uint8_t* data, size_t size) {
   std::string bytes(reinterpret_cast<const char*>(data), size);
   size_t cut = bytes.find(std::string(2, '\0'));
-  if (cut == std::string::npos) return {bytes, bytes};
-  return {bytes.substr(0, cut), bytes.substr(cut + 2)};
+  TextEncoding encoding = size > 0 && (data[0] & 1) ? TextEncoding::kUtf8 : TextEncoding::kCp866;
+  if (cut == std::string::npos) return {bytes, bytes, encoding};
+  return {bytes.substr(0, cut), bytes.substr(cut + 2), encoding};
 }
 
-// The encoding an input is read in: UTF-8 when its first byte is odd, so
-// that both are tried on every kind of text.
-inline TextEncoding input_encoding(const uint8_t* data, size_t size) {
-  return size > 0 && (data[0] & 1) != 0 ? TextEncoding::kUtf8 : TextEncoding::kCp866;
-}
-
-// A file in memory holding `bytes`, open for reading from its start (its
-// name for open() is /proc/self/fd/ and the number); a finding when it
-// cannot be made.
+// A file in memory holding `bytes` (named /proc/self/fd/N for open()).
 inline int memory_file(const std::string& bytes) {
   int fd = memfd_create("karvel-fuzz", MFD_CLOEXEC);
   if (fd < 0 || pwrite(fd, bytes.data(), bytes.size(), 0) != static_cast<ssize_t>(bytes.size())) {
@@ -60,7 +54,6 @@ inline int memory_file(const std::string& bytes) {
   return fd;
 }
 
-// All the bytes of the file `fd`.
 inline std::string contents(int fd) {
   std::string bytes;
   char chunk[65536];

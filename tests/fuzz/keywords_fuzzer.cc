@@ -1,12 +1,7 @@
-// Fuzz target: the keywords loader and the keyword matcher.
-//
-// The keywords part of the input is loaded as a keywords file (both passes,
-// the debug listing to a protocol on /dev/null) in the encoding the input
-// chooses; the source part, cut into line reads, forms one block. The
-// block's theme from the automaton must be that of the first keyword, in
-// table order, that keyword_in_block accepts (in UTF-8: with the word
-// boundaries of UTF-8), and the automaton with and without its full
-// transition table must agree.
+// Fuzz target: the keywords loader and the keyword matcher. The source part,
+// cut into reads, is one block; its theme from the automaton, with and without
+// its full table, must be that of the first keyword keyword_in_block accepts
+// (in UTF-8: with the word boundaries of UTF-8).
 
 #include <unistd.h>
 
@@ -72,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   int fd = fuzz::memory_file(input.keywords);
   KeywordTable table;
-  table.set_text_encoding(fuzz::input_encoding(data, size));
+  table.set_text_encoding(input.encoding);
   bool reached_end = false;
   Status status = table.load_keywords(fd, "#kwd", messages, &reached_end);
   close(fd);

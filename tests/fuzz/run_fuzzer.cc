@@ -1,10 +1,6 @@
-// Fuzz target: a whole run on a fuzzed source and keywords file, with the
-// conservation check as the oracle.
-//
-// The six files of the run are files in memory, fresh for each input; the
-// run uses the default switches, and for inputs of an odd size the UTF-8
-// rules. The run must complete, leave both inputs unchanged, and account for
-// every block of the source and for the tail after its last block.
+// Fuzz target: a whole run over files in memory with the default switches
+// (UTF-8 rules for inputs of an odd size) must complete, keep its inputs and
+// pass the conservation check.
 
 #include <unistd.h>
 

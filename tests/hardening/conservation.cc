@@ -1,5 +1,5 @@
-// The conservation check: its own block splitter, the cutting of the output
-// files into source blocks, and the accounting of every block.
+// The conservation check (its own block splitter, the cutting of the output
+// files into source blocks) and the random sources.
 
 #include "conservation.h"
 
@@ -33,8 +33,6 @@ Read read_line(const std::string& bytes, size_t begin) {
     if (!nul_seen) read.text.push_back(c);
     if (c == '\n') break;
   }
-  // The first character decides: a line feed (or CR LF) or a NUL. Only an
-  // empty read at the start of a line ends a block.
   bool empty = read.text.empty() || read.text[0] == '\n';
   read.end = {pos, empty, empty && (begin == 0 || bytes[begin - 1] == '\n')};
   return read;
@@ -119,8 +117,7 @@ class Cutter {
   std::map<std::string, size_t> index_of_;
 };
 
-// One step of a depth-first cut: the offset, the blocks that may stand there
-// and the one in use (options[next - 1]).
+// One step of a depth-first cut; options[next - 1] is the block in use.
 struct Frame {
   size_t output;
   size_t pos;
@@ -183,17 +180,10 @@ std::string printable(const std::string& bytes, size_t limit) {
   std::string text = "\"";
   for (size_t i = 0; i < bytes.size() && i < limit; ++i) {
     unsigned char c = static_cast<unsigned char>(bytes[i]);
-    char escape[8];
-    if (c == '\n' || c == '\r') {
-      text += c == '\n' ? "\\n" : "\\r";
-    } else if (c == '"' || c == '\\') {
-      text += std::string("\\") + static_cast<char>(c);
-    } else if (c < 32 || c > 126) {
-      snprintf(escape, sizeof escape, "\\x%02x", c);
-      text += escape;
-    } else {
-      text += static_cast<char>(c);
-    }
+    char hex[8];
+    snprintf(hex, sizeof hex, "\\x%02x", c);
+    bool plain = c >= 32 && c <= 126 && c != '"' && c != '\\';
+    text += c == '\n' ? std::string("\\n") : plain ? std::string(1, static_cast<char>(c)) : hex;
   }
   text += bytes.size() > limit ? "\"..." : "\"";
   return text + " (" + std::to_string(bytes.size()) + " bytes)";
@@ -206,17 +196,16 @@ ConservationResult check_conservation(const std::string& source, const std::stri
   SplitText split = split_blocks(source);
   result.source_blocks = split.blocks.size();
 
-  // Distinct block bytes, how often each occurs in the source, the first
-  // block number at which it occurs, and its kind (equal blocks are of one).
+  // Distinct block bytes, how often each occurs in the source, and its kind
+  // (equal blocks are of one).
   std::vector<std::string> candidates;
-  std::vector<size_t> in_source, first_number, kind_of;
+  std::vector<size_t> in_source, kind_of;
   std::map<std::string, size_t> index_of, kinds;
   for (size_t b = 0; b < split.blocks.size(); ++b) {
     auto [it, added] = index_of.emplace(split.blocks[b], candidates.size());
     if (added) {
       candidates.push_back(split.blocks[b]);
       in_source.push_back(0);
-      first_number.push_back(b);
       kind_of.push_back(kinds.emplace(equality_key(split.blocks[b]), kinds.size()).first->second);
     }
     in_source[it->second] += 1;
@@ -244,42 +233,170 @@ ConservationResult check_conservation(const std::string& source, const std::stri
     return result;
   }
 
-  // No sound cut: say what is wrong, output by output, then block by block.
-  size_t problems_before = result.problems.size();
-  std::vector<size_t> total(candidates.size(), 0), of_kind(kinds.size(), 0);
+  // No sound cut: name an output that is not made of source blocks at all.
   const std::pair<const char*, const std::string*> outputs[] = {
       {"destination", &dst}, {"doubles", &dbl}, {"rest", &rest_blocks}};
   for (const auto& [name, bytes] : outputs) {
-    if (!find_sound_cut({bytes}, cutter, in_source, kind_of, kinds.size(), 0, &written, &reached)) {
-      result.problems.push_back(std::string("the ") + name +
-                                " file is not made of source blocks from offset " +
-                                std::to_string(reached) + ": " + printable(bytes->substr(reached)));
+    if (find_sound_cut({bytes}, cutter, in_source, kind_of, kinds.size(), 0, &written, &reached))
       continue;
-    }
-    for (size_t c = 0; c < candidates.size(); ++c) total[c] += written[c];
+    result.problems.push_back(std::string("the ") + name +
+                              " file is not made of source blocks from offset " +
+                              std::to_string(reached) + ": " + printable(bytes->substr(reached)));
   }
-  auto block = [&](size_t c) {
-    return "source block " + std::to_string(first_number[c]) + " " + printable(candidates[c]);
-  };
-  for (size_t c = 0; c < candidates.size(); ++c) {
-    if (total[c] > in_source[c]) {
-      result.problems.push_back(block(c) + " is written " + std::to_string(total[c]) +
-                                " times but occurs " + std::to_string(in_source[c]) +
-                                " times in the source");
-    }
-    result.written_blocks += total[c];
-    of_kind[kind_of[c]] += total[c];
-  }
-  for (size_t c = 0; c < candidates.size() && complete; ++c) {
-    if (of_kind[kind_of[c]] != 0) continue;
-    of_kind[kind_of[c]] = 1;  // told once
-    result.problems.push_back(block(c) + " is lost: neither it nor an equal block was written");
-  }
-  if (result.problems.size() == problems_before) {
-    result.problems.push_back(
-        "the outputs cannot be cut into source blocks that account for every block");
-  }
+  result.problems.push_back(
+      "the outputs cannot be cut into source blocks, each written at most as often as the source "
+      "holds it, with at least one block of each kind of equal blocks");
   return result;
+}
+
+namespace {
+
+// Letters the words are made of: Latin in both cases, code page 866 Cyrillic
+// capitals (0x80..0x9F) and small letters (0xA0..0xAF, 0xE0..0xEF).
+const std::vector<std::string> kLetters = {"a",    "b",    "c",    "o",    "A",    "B",
+                                           "C",    "\x80", "\x81", "\x9F", "\xA0", "\xA1",
+                                           "\xE0", "\xEF", "\x8F", "\xAF"};
+const std::vector<std::string> kGaps = {" ", " ", " ", ", ", ". ", "-", "\t", "!", "(", ")"};
+
+std::string line_end(Random& random, int style) {
+  int chosen = style == 2 ? static_cast<int>(random.below(2)) : style;
+  return chosen == 1 ? "\r\n" : "\n";
+}
+
+// One line of text, without its line end.
+std::string random_line(Random& random, const std::vector<std::string>& vocabulary) {
+  std::string line;
+  if (random.chance(4)) {
+    // A long line: taken in several reads of 99 characters.
+    size_t length = 90 + random.below(300);
+    while (line.size() < length) line += random.pick(vocabulary) + random.pick(kGaps);
+    // Now and then it ends at or next to the end of a read, or a read in its
+    // middle begins with NUL.
+    const size_t kEdges[] = {98, 99, 100, 198, 297};
+    if (random.chance(40)) line.resize(kEdges[random.below(5)], 'o');
+    if (line.size() > 99 && random.chance(15)) line[99] = '\0';
+  } else {
+    uint32_t words = 1 + random.below(8);
+    for (uint32_t w = 0; w < words; ++w) {
+      if (w != 0) line += random.pick(kGaps);
+      line += random.pick(vocabulary);
+    }
+  }
+  for (const std::string& odd : {std::string(1, '\0'), std::string(2, '\xFF'), std::string("\r")}) {
+    if (random.chance(3)) line.insert(random.below(static_cast<uint32_t>(line.size()) + 1), odd);
+  }
+  return line;
+}
+
+// The empty line that ends a block: a plain line end, or now and then a line
+// whose first character is NUL.
+std::string empty_line(Random& random, int style) {
+  if (random.chance(4)) return std::string(1, '\0') + "ab" + line_end(random, style);
+  return line_end(random, style);
+}
+
+std::string render(Random& random, const std::vector<std::string>& lines, int style) {
+  std::string bytes;
+  for (const std::string& line : lines) bytes += line + line_end(random, style);
+  return bytes + empty_line(random, style);
+}
+
+}  // namespace
+
+uint64_t Random::next() {
+  uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+  return z ^ (z >> 31);
+}
+
+std::vector<std::string> random_vocabulary(Random& random) {
+  std::vector<std::string> letters, words;
+  for (uint32_t i = 2 + random.below(4); i > 0; --i) letters.push_back(random.pick(kLetters));
+  for (uint32_t i = 3 + random.below(8); i > 0; --i) {
+    std::string word;
+    for (uint32_t k = 1 + random.below(6); k > 0; --k) word += random.pick(letters);
+    words.push_back(word);
+  }
+  return words;
+}
+
+std::string random_source(Random& random, const std::vector<std::string>& vocabulary) {
+  int style = static_cast<int>(random.below(3));  // LF, CR LF or mixed
+  std::vector<std::vector<std::string>> texts;    // lines of each block so far
+  std::vector<std::string> rendered;              // bytes of each block so far
+  std::string source;
+  if (random.chance(5)) source += line_end(random, style);
+  for (uint32_t b = random.below(40); b > 0; --b) {
+    std::vector<std::string> lines;
+    std::string bytes;
+    if (!texts.empty() && random.chance(25)) {
+      uint32_t earlier = random.below(static_cast<uint32_t>(texts.size()));
+      lines = texts[earlier];
+      bytes = random.chance(50) ? rendered[earlier] : render(random, lines, style);
+    } else if (!texts.empty() && random.chance(20)) {
+      lines = texts[random.below(static_cast<uint32_t>(texts.size()))];
+      uint32_t at = random.below(static_cast<uint32_t>(lines.size()));
+      uint32_t change = random.below(3);  // a line replaced, one more, or one longer
+      if (change == 0) lines[at] = random_line(random, vocabulary);
+      if (change == 1) lines.insert(lines.begin() + at, random_line(random, vocabulary));
+      if (change == 2) lines[at] += " " + random.pick(vocabulary);
+      bytes = render(random, lines, style);
+    } else {
+      for (uint32_t i = 1 + random.below(5); i > 0; --i) {
+        lines.push_back(random_line(random, vocabulary));
+      }
+      bytes = render(random, lines, style);
+    }
+    texts.push_back(lines);
+    rendered.push_back(bytes);
+    source += bytes;
+    // Two empty lines in a row: the second is a block of one line.
+    if (random.chance(5)) source += line_end(random, style);
+  }
+  if (random.chance(40)) {
+    uint32_t tail_lines = 1 + random.below(3);
+    for (uint32_t i = 0; i < tail_lines; ++i) {
+      source += random_line(random, vocabulary);
+      if (i + 1 < tail_lines || random.chance(50)) source += line_end(random, style);
+    }
+  }
+  return source;
+}
+
+std::string random_keywords(Random& random, const std::vector<std::string>& vocabulary) {
+  bool separator_mode = random.chance(50);
+  std::string end = random.chance(20) ? "\r\n" : "\n";
+  std::string file;
+  for (uint32_t k = random.below(12); k > 0; --k) {
+    std::string word = random.pick(vocabulary);
+    if (random.chance(20) && word.size() > 1) word = word.substr(0, word.size() / 2 + 1);
+    std::string keyword;
+    uint32_t form = random.below(9);
+    if (form == 4) {
+      keyword = word + "'" + random.pick(vocabulary);  // a mark between two words
+    } else if (form == 5) {                            // marks only: an empty keyword
+      keyword = random.pick(std::vector<std::string>{"*", "'", "''", "**", "*'*"});
+    } else if (form == 6) {  // longer than one read
+      while (keyword.size() < 120) keyword += word + " ";
+    } else {  // quoted, starred after, before or on both sides, or bare
+      const char* marks[][2] = {{"'", "'"}, {"", "*"}, {"*", ""}, {"*", "*"}, {"", ""}};
+      keyword = marks[std::min(form, 4u)][0] + word + marks[std::min(form, 4u)][1];
+    }
+    if (random.chance(3))
+      keyword.insert(random.below(static_cast<uint32_t>(keyword.size()) + 1), 1, '\0');
+    file += keyword + end;
+    if (separator_mode && random.chance(40)) {
+      file += random.pick(std::vector<std::string>{"", " ", "`", "` group", " x"}) + end;
+    } else if (!separator_mode && random.chance(15)) {
+      file += random.pick(std::vector<std::string>{"` a comment", " indented comment"}) + end;
+    }
+  }
+  if (separator_mode) {
+    // Five or more short lines (under three characters) select separator mode.
+    for (int i = 0; i < 5; ++i) file += random.pick(std::vector<std::string>{"", "`", "a"}) + "\n";
+  }
+  return file;
 }
 
 }  // namespace karvel::hardening

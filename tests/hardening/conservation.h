@@ -1,39 +1,35 @@
 // The conservation check: after a run with the default switches (Rst=Dst,
 // Sort Blocks and the similarity search on, outputs empty before the run),
 // every block of the source, and the tail after its last block, must be
-// accounted for. A block is written once to one output file, or it was
-// deleted as equal to a block of its kind that was written. Nothing else may
-// appear in the outputs.
-//
-// The check carries its own block splitter, kept small and independent of
-// the program's reader, so that a fault in the reader cannot hide itself.
+// accounted for: written once to one output, or deleted as equal to a written
+// block of its kind; nothing else may appear. It has its own block splitter,
+// independent of the program's reader, so that a fault there cannot hide.
+// And seeded random sources and keywords files for the randomized runs.
 
 #ifndef KARVEL_TESTS_HARDENING_CONSERVATION_H_
 #define KARVEL_TESTS_HARDENING_CONSERVATION_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
 namespace karvel::hardening {
 
-// The line reads of `bytes`: the offset just after each read, whether it is
-// empty and whether it ends a block. A read takes at most 99 characters, or
-// fewer through a line feed; a CR immediately followed by LF counts as one
-// character (the LF) and stays in the bytes. A read is empty when its first
-// character is LF or NUL, or when it is exactly CR LF. An empty read ends a
-// block when it begins a line: at the start of the file or right after a LF.
+// The line reads of `bytes`: a read takes at most 99 characters, or fewer
+// through a line feed; CR LF counts as one character (the LF) and stays in
+// the bytes. A read is empty when its first character is LF or NUL, or when
+// it is exactly CR LF; an empty read at the start of a line ends a block.
 struct ReadEnd {
-  size_t end;
+  size_t end;  // the offset just after the read
   bool empty;
   bool ends_block;
 };
 std::vector<ReadEnd> line_reads(const std::string& bytes);
 
-// A file cut into blocks by those reads; the reads after the last block are
-// the tail.
+// The blocks of a file in file order, and the tail after the last one.
 struct SplitText {
-  std::vector<std::string> blocks;  // the bytes of each block, in file order
+  std::vector<std::string> blocks;
   std::string tail;
 };
 SplitText split_blocks(const std::string& bytes);
@@ -46,18 +42,42 @@ struct ConservationResult {
   std::string describe() const;  // the problems, one a line
 };
 
-// Checks the outputs of one run against its source (see the top of this
-// file). `dst`, `dbl` and `rst` are the whole contents of the destination,
-// doubles and rest files after the run. For a run that was stopped
-// (`complete` false) blocks may be missing, but the outputs must still be
-// whole source blocks, none written more often than the source holds it.
+// Checks the whole destination, doubles and rest files after a run against
+// its source. For a stopped run (`complete` false) blocks may be missing, but
+// the outputs must still be whole source blocks, none written more often than
+// the source holds it.
 ConservationResult check_conservation(const std::string& source, const std::string& dst,
                                       const std::string& dbl, const std::string& rst,
                                       bool complete = true);
 
-// A short printable form of some bytes, for messages: escapes for control
-// bytes and bytes above 126, cut after `limit` bytes.
+// Some bytes for messages: control bytes and bytes above 126 escaped, cut
+// after `limit`.
 std::string printable(const std::string& bytes, size_t limit = 60);
+
+// A small deterministic generator (splitmix64: the same numbers everywhere).
+class Random {
+ public:
+  explicit Random(uint64_t seed) : state_(seed * 0x9E3779B97F4A7C15ull + 1) {}
+  uint64_t next();
+  uint32_t below(uint32_t n) { return static_cast<uint32_t>(next() % n); }  // 0 .. n - 1
+  bool chance(uint32_t percent) { return below(100) < percent; }
+  template <typename T>
+  const T& pick(const std::vector<T>& items) {
+    return items[below(static_cast<uint32_t>(items.size()))];
+  }
+
+ private:
+  uint64_t state_;
+};
+
+// The generators draw from a few words per seed, over small alphabets, so
+// that duplicates, near duplicates and keyword matches are frequent. Sources
+// (a few kilobytes) mix LF and CR LF, lone CRs, NULs, code page 866 letters,
+// long lines, runs of empty lines and a tail; keywords files come in both
+// modes, with all four marks, separators, marks only and overlong lines.
+std::vector<std::string> random_vocabulary(Random& random);
+std::string random_source(Random& random, const std::vector<std::string>& vocabulary);
+std::string random_keywords(Random& random, const std::vector<std::string>& vocabulary);
 
 }  // namespace karvel::hardening
 

@@ -1,10 +1,9 @@
-// Temporary folders, file helpers, the recording view and the runs.
+// Temporary folders, files, the recording view and the runs of karvel-batch.
 
 #include "test_support.h"
 
 #include <fcntl.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,7 +15,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <stdexcept>
 
 #include <gtest/gtest.h>
@@ -43,15 +42,10 @@ void write_file(const std::string& path, const std::string& bytes) {
 
 std::string read_file(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
+  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-bool file_exists(const std::string& path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0;
-}
+bool file_exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
 
 std::vector<std::string> split_lines(const std::string& text) {
   std::vector<std::string> lines;
@@ -76,6 +70,7 @@ std::vector<std::string> error_lines(const std::vector<std::string>& lines) {
 }
 
 int RecordingView::read_answer_key(const char* accepted) {
+  if (on_question) on_question();
   while (next_key < keys.size()) {
     char c = keys[next_key++];
     if (c != '\0' && strchr(accepted, c) != nullptr) return static_cast<unsigned char>(c);
@@ -91,20 +86,12 @@ void RunNames::remove_outputs() const {
   for (const std::string* output : {&dst, &dbl, &rst, &log}) unlink(output->c_str());
 }
 
-int run_defaults(RunContext& context, RunView& view, const RunNames& names, uint32_t length_ratio,
-                 uint32_t similarity_ratio) {
-  return context.run_processing(&view, /*debug=*/0, /*check_similarity=*/1, /*sort=*/1,
-                                /*rst_eq_dst=*/1, names.src, names.dst, names.dbl, names.rst,
-                                names.kwd, names.log, length_ratio, similarity_ratio);
-}
-
 BatchRun run_batch(const std::string& dir, const std::vector<std::string>& arguments,
                    const BatchOptions& options) {
   BatchRun run;
   TempDir io;  // the program's standard input, output and error
   write_file(io.file("in"), options.input);
-  const char* path = KARVEL_BATCH_PATH;
-  std::vector<char*> argv = {const_cast<char*>(path)};
+  std::vector<char*> argv = {const_cast<char*>(KARVEL_BATCH_PATH)};
   for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
   const int fds[3] = {open(io.file("in").c_str(), O_RDONLY | O_CLOEXEC),
@@ -116,7 +103,7 @@ BatchRun run_batch(const std::string& dir, const std::vector<std::string>& argum
     rlimit limit = {options.file_size_limit, options.file_size_limit};
     if (options.file_size_limit != 0 && setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(124);
     if (chdir(dir.c_str()) != 0) _exit(126);
-    execv(path, argv.data());
+    execv(argv[0], argv.data());
     _exit(127);
   }
   for (int fd : fds) close(fd);
@@ -138,11 +125,8 @@ BatchRun run_batch(const std::string& dir, const std::vector<std::string>& argum
     if (ms >= options.timeout_seconds * 1000LL) {
       run.timed_out = true;
       kill(pid, SIGKILL);
-      while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-      }
-      break;
     }
-    ended = waitpid(pid, &status, WNOHANG);
+    ended = waitpid(pid, &status, run.timed_out ? 0 : WNOHANG);
   }
   run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   run.out = read_file(io.file("out"));
@@ -150,13 +134,12 @@ BatchRun run_batch(const std::string& dir, const std::vector<std::string>& argum
   return run;
 }
 
-CheckedRun run_checked(const std::string& source, const std::string& keywords,
-                       const std::vector<std::string>& extra_arguments) {
+CheckedRun run_checked(const std::string& source, const std::string& keywords) {
   TempDir dir;
   write_file(dir.file("#src"), source);
   write_file(dir.file("#kwd"), keywords);
   CheckedRun run;
-  run.batch = run_batch(dir.path(), extra_arguments, {120});
+  run.batch = run_batch(dir.path(), {}, {120});
   run.dst = read_file(dir.file("#dst"));
   run.dbl = read_file(dir.file("#dbl"));
   run.rst = read_file(dir.file("#rst"));

@@ -1,13 +1,11 @@
-// Helpers for the tests: a temporary folder, whole-file reads and writes, a
-// view that records what a run shows, runs in this process and through
-// karvel-batch (with a time limit, input, a file size limit or signals), and
-// the checks every completed run must pass: its inputs unchanged and every
-// block of the source accounted for.
+// Helpers for the tests: a temporary folder, files, a view that records what
+// a run shows, and runs of karvel-batch with the checks of a completed run.
 
 #ifndef KARVEL_TESTS_SUPPORT_TEST_SUPPORT_H_
 #define KARVEL_TESTS_SUPPORT_TEST_SUPPORT_H_
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -39,23 +37,28 @@ class TempDir {
 void write_file(const std::string& path, const std::string& bytes);
 std::string read_file(const std::string& path);  // empty when missing
 bool file_exists(const std::string& path);
-// The lines of `text` split at line feeds (the line feeds removed).
-std::vector<std::string> split_lines(const std::string& text);
+std::vector<std::string> split_lines(const std::string& text);  // line feeds removed
 bool has_line(const std::vector<std::string>& lines, const std::string& line);
-// The lines that begin with "Error: ".
-std::vector<std::string> error_lines(const std::vector<std::string>& lines);
+std::vector<std::string> error_lines(const std::vector<std::string>& lines);  // "Error: ..."
 
 // Records the output list and the fields; answers the similarity question
-// from a prepared string of keys (-1 once they are used up).
+// from a prepared string of keys (-1 once they are used up). The on_ hooks,
+// when set, are called on each line, field and question.
 class RecordingView : public RunView {
  public:
-  void append_output_line(const std::string& line) override { lines.push_back(line); }
+  void append_output_line(const std::string& line) override {
+    lines.push_back(line);
+    if (on_line) on_line(line);
+  }
   void set_field(int control, const std::string& text) override {
     fields[control] = text;
     field_history.emplace_back(control, text);
+    if (on_field) on_field(control);
   }
   int read_answer_key(const char* accepted) override;
-
+  std::function<void(const std::string&)> on_line;
+  std::function<void(int)> on_field;
+  std::function<void()> on_question;
   std::vector<std::string> lines;
   std::map<int, std::string> fields;
   std::vector<std::pair<int, std::string>> field_history;
@@ -70,19 +73,12 @@ struct RunNames {
   void remove_outputs() const;  // the destination, doubles, rest and log files
 };
 
-// One run in `context`: debug off, similarity search, sort and Rst=Dst on.
-int run_defaults(RunContext& context, RunView& view, const RunNames& names,
-                 uint32_t length_ratio = 50, uint32_t similarity_ratio = 60);
-
 struct BatchOptions {
-  int timeout_seconds = 60;  // then the program is killed and timed_out set
-  // When not 0, the largest file the program may write: writes past it fail.
-  uint64_t file_size_limit = 0;
+  int timeout_seconds = 60;      // then the program is killed and timed_out set
+  uint64_t file_size_limit = 0;  // when not 0, writes past it fail
   // When not 0, sent `signal_after_ms` after the start, and once more
   // `second_after_ms` later when that is not negative.
-  int signal = 0;
-  int signal_after_ms = 0;
-  int second_after_ms = -1;
+  int signal = 0, signal_after_ms = 0, second_after_ms = -1;
   std::string input = "";  // standard input
 };
 
@@ -98,19 +94,17 @@ struct BatchRun {
 BatchRun run_batch(const std::string& dir, const std::vector<std::string>& arguments,
                    const BatchOptions& options = {});
 
-// A run through karvel-batch with the default names in a fresh folder that
-// holds only `source` and `keywords`: what came out, and the checks.
+// karvel-batch with the default names in a fresh folder holding `source`
+// and `keywords`: what came out, and the checks.
 struct CheckedRun {
   BatchRun batch;
   std::string dst, dbl, rst;
   bool inputs_unchanged = false;
   ConservationResult conservation;
 };
-CheckedRun run_checked(const std::string& source, const std::string& keywords,
-                       const std::vector<std::string>& extra_arguments = {});
+CheckedRun run_checked(const std::string& source, const std::string& keywords);
 
-// It ended in time with status 0 and no "Error: " line, its inputs are
-// unchanged, and nothing is lost.
+// Ended in time, status 0, no "Error: " line, inputs unchanged, nothing lost.
 void expect_completed_and_conserved(const CheckedRun& run);
 
 }  // namespace karvel::testing
