@@ -1,7 +1,8 @@
-// The main dialog on the GUI thread: its first display and tab order, the check
-// boxes, numbered names, the Help text, Stop and the close button, browsing
-// for a file, the timer and the About box. Runs here are performed on the
-// GUI thread through start_runs; the worker's part is in worker_test.
+// The main dialog on the GUI thread: its first display, window menu, tab
+// order and keys, the check boxes and fields reaching a run, numbered names,
+// the Help text, browsing for a file, the timer and the About box. Runs here
+// are performed on the GUI thread through start_runs; the worker's part is in
+// worker_test.
 
 #include <QAction>
 #include <QCheckBox>
@@ -152,7 +153,8 @@ class DialogTest : public QObject {
     QCOMPARE(dialog.output_list()->currentRow(), 11);
   }
 
-  void check_boxes_reach_the_run() {
+  // Each check box and field reaches the run as set or typed.
+  void check_boxes_names_and_rates_reach_the_run() {
     RunFolder folder;
     RunContext context;
     MainDialog dialog(context);
@@ -162,17 +164,21 @@ class DialogTest : public QObject {
       dialog.set_controls_running(false);
       return result;
     };
-    // Rst=Dst off: the themed blocks go to the destination file.
+    // Rst=Dst off: the themed blocks go to the destination file, whose long
+    // name is taken whole.
+    const QString dst = QString(120, QLatin1Char('d')) + QStringLiteral(".out");
+    edit_of(dialog, kDestFile)->setText(dst);
     box_of(dialog, kRstEqDstBox)->click();
     QVERIFY(!box_of(dialog, kRstEqDstBox)->isChecked());
     QCOMPARE(run(), 0);
-    QCOMPARE(folder.read("#dst"), QByteArray("pear tart\nwith cream\n\n"));
+    QCOMPARE(folder.read(dst), QByteArray("pear tart\nwith cream\n\n"));
     QCOMPARE(folder.read("#rst"), QByteArray("something else\n\n"));
+    QVERIFY(!folder.exists(dst.left(79)));
 
     // Sort Blocks off too: nothing more reaches the destination file.
     box_of(dialog, kSortBlocksBox)->click();
     QCOMPARE(run(), 0);
-    QCOMPARE(folder.read("#dst"), QByteArray("pear tart\nwith cream\n\n"));
+    QCOMPARE(folder.read(dst), QByteArray("pear tart\nwith cream\n\n"));
 
     // Check Similarity off: the doubles file receives nothing further.
     const QByteArray doubles = folder.read("#dbl");
@@ -186,19 +192,6 @@ class DialogTest : public QObject {
     box_of(dialog, kDebugInfoBox)->click();
     QCOMPARE(run(), 0);
     QVERIFY(folder.read("#log").size() > quiet_log.size());
-  }
-
-  void long_names_and_rates_are_passed_as_typed() {
-    RunFolder folder;
-    RunContext context;
-    MainDialog dialog(context);
-    const QString long_name = QString(120, QLatin1Char('d')) + QStringLiteral(".out");
-    edit_of(dialog, kDestFile)->setText(long_name);
-    box_of(dialog, kRstEqDstBox)->click();
-    QCOMPARE(dialog.start_runs(), 0);
-    QVERIFY(folder.exists(long_name));
-    QVERIFY(!folder.exists(long_name.left(79)));
-    dialog.set_controls_running(false);
 
     // An empty rate passes 0 and the run is refused.
     edit_of(dialog, kSimRate)->clear();
