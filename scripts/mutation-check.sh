@@ -72,7 +72,7 @@ if check_only:
 AREA = {"files": ["engine_tests"], "records": ["engine_tests"], "messages": ["engine_tests"],
         "text": ["text_tests"], "index": ["index_tests"], "themes": ["themes_tests"],
         "engine": ["batch_tests"], "batch": ["batch_tests"],
-        "app": ["dialog_test", "worker_test", "dialog_view_test"]}
+        "app": ["dialog_test", "worker_test", "dialog_view_test", "instance_lock_test"]}
 
 def run(command, log):
     with open(log, "w") as f:
