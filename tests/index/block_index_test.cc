@@ -1,6 +1,6 @@
 // The block index: the fast pass that finds and themes every block, on random
 // keywords files and sources, against the block reader and the keyword rule
-// as written; the per-theme maxima; code page 866 text and its UTF-8 twin.
+// as written; the per-theme maxima.
 
 #include "index/block_index.h"
 
@@ -23,7 +23,6 @@
 #include "text/current_block.h"
 #include "text/keyword_matcher.h"
 #include "text/keyword_table.h"
-#include "text/text_conversion.h"
 
 namespace karvel {
 namespace {
@@ -39,13 +38,11 @@ struct IndexRun {
   BlockIndex index;
   int fd = -1;
 
-  IndexRun(const std::string& source, const std::string& keywords,
-           TextEncoding encoding = TextEncoding::kCp866) {
+  IndexRun(const std::string& source, const std::string& keywords) {
     testing::write_file(dir.file("src"), source);
     testing::write_file(dir.file("kwd"), keywords);
     EXPECT_TRUE(protocol.open(dir.file("log"), OutputFile::Mode::kCreate));
     messages.set_protocol(&protocol);
-    table.set_text_encoding(encoding);
     fd = open(dir.file("kwd").c_str(), O_RDONLY);
     bool end = false;
     EXPECT_TRUE(table.load_keywords(fd, "kwd", messages, &end).ok());
@@ -239,41 +236,6 @@ TEST(BlockIndexTest, MaximaPerThemeAndTheCheckedAccessors) {
     EXPECT_EQ(log.substr(log.find("====")), expected) << c.source;
     EXPECT_EQ(run.statistics.no_themes_in_source, c.no_themes) << c.source;
   }
-}
-
-// Code page 866 keywords and text, converted to UTF-8 (now and then behind
-// the mark that begins a UTF-8 file), theme every block as they did. The
-// letters are those whose case both encodings fold alike.
-TEST(BlockIndexTest, CodePage866AndItsUtf8TwinThemeTheSameBlocks) {
-  std::mt19937 rng(866);
-  const std::vector<std::string> pieces = {"a",    "K",    "\x80", "\x8f", "\x90",
-                                           "\x9f", "\xa0", "\xaf", "\xe0", "\xef",
-                                           " ",    ", ",   "-",    "'",    "\t"};
-  int themed = 0;
-  for (int round = 0; round < 150; ++round) {
-    auto text = [&](size_t n) {
-      std::string s;
-      while (s.size() < n) s += pieces[rng() % pieces.size()];
-      return s;
-    };
-    std::string keywords, source;
-    for (int k = 0; k < 5; ++k) {
-      const char* marks[][2] = {{"", ""}, {"'", "'"}, {"", "*"}, {"*", ""}};
-      int type = static_cast<int>(rng() % 4);
-      keywords += marks[type][0] + ("a" + text(rng() % 3)) + marks[type][1] + "\n";
-    }
-    for (int l = 0; l < 40; ++l) source += rng() % 4 == 0 ? "\n" : text(rng() % 40) + "\n";
-    std::vector<uint32_t> cp866 = IndexRun(source, keywords).themes();
-    // A mark before an empty first line would make that line no longer empty.
-    std::string mark = rng() % 2 == 0 && source[0] != '\n' ? "\xEF\xBB\xBF" : "";
-    ASSERT_EQ(IndexRun(mark + convert_from_cp866(source, "UTF-8"),
-                       mark + convert_from_cp866(keywords, "UTF-8"), TextEncoding::kUtf8)
-                  .themes(),
-              cp866)
-        << "round " << round;
-    for (uint32_t t : cp866) themed += t != kNoTheme;
-  }
-  EXPECT_GT(themed, 500);
 }
 
 }  // namespace
