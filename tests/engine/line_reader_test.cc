@@ -1,6 +1,6 @@
-// Line reads: the 99-character cut, CR LF read as LF, NUL bytes; the cutting,
-// the buffered reader and the statistics pass against a character-by-
-// character reading of random bytes; the progress the statistics pass shows.
+// Line reads (the 99-character cut, CR LF read as LF, NUL bytes): the cutting,
+// the buffered reader and the statistics pass, with the progress it shows,
+// against a character-by-character reading of random bytes.
 
 #include "files/line_reader.h"
 
@@ -57,36 +57,6 @@ Read read_of(const LineRead& read) {
   return {read.raw_length, std::string(slot, n), read.is_empty()};
 }
 
-// Each read as its text, "|E" when it is empty, "|" and its raw length when
-// that differs from the text's.
-std::vector<std::string> described_reads(const std::string& bytes) {
-  std::vector<std::string> described;
-  for_each_line_read(bytes.data(), bytes.size(), [&](const LineRead& line_read) {
-    Read read = read_of(line_read);
-    if (read.empty) read.text += "|E";
-    if (read.raw != read.text.size() && !read.empty) read.text += "|" + std::to_string(read.raw);
-    described.push_back(read.text);
-  });
-  return described;
-}
-
-TEST(LineReadTest, CutCrLfNulAndEmptyReads) {
-  const std::string x99(99, 'x'), y99(99, 'y'), y51(51, 'y'), z98(98, 'z');
-  const struct {
-    std::string bytes;
-    std::vector<std::string> reads;
-  } cases[] = {
-      // 99 characters fill a read; the lone line feed after them is empty.
-      {x99 + "\n" + std::string(150, 'y') + "\n", {x99, "\n|E", y99, y51 + "\n"}},
-      // CR LF reads as the line feed alone and keeps its bytes.
-      {"ab\r\n\r\n" + z98 + "\r\n", {"ab\n|4", "\n|E", z98 + "\n|100"}},
-      {"a\rb\n\r", {"a\rb\n", "\r"}},  // a lone CR is an ordinary character
-      // The text ends at its first NUL; a read that begins with NUL is empty.
-      {std::string("ab\0cd\n\0xy\n", 10), {"ab|6", "|E"}},
-  };
-  for (const auto& c : cases) EXPECT_EQ(described_reads(c.bytes), c.reads);
-}
-
 FileStatistics measure(const std::string& path, size_t buffer_size,
                        std::vector<std::string>* lines = nullptr) {
   int fd = open(path.c_str(), O_RDONLY);
@@ -110,7 +80,7 @@ auto counters(const FileStatistics& s) {
 // Short alphabets make empty lines, CR LF pairs and NULs frequent; now and
 // then a long line crosses the 99-character cut and a buffer's end. The
 // statistics as the pass defines them: an empty read ends a block where it
-// begins a line.
+// begins a line; "N lines" is shown for every multiple of 80000 reads.
 TEST(LineReadTest, CuttingReaderAndStatisticsMatchCharacterByCharacterReading) {
   std::mt19937 random(11);
   testing::TempDir dir;
@@ -119,7 +89,7 @@ TEST(LineReadTest, CuttingReaderAndStatisticsMatchCharacterByCharacterReading) {
                                  : round % 3 == 1 ? std::string("ab\n\r\0 ", 6)
                                                   : std::string("xyz \n");
     std::string bytes;
-    size_t size = round % 100 == 7 ? 9u << 20 : random() % 3000;
+    size_t size = round % 100 == 7 ? 9u << 20 : round == 0 ? 0 : random() % 3000;
     while (bytes.size() < size) {
       if (random() % 40 == 0) bytes += std::string(90 + random() % 220, 'L');
       if (random() % 40 == 0) bytes += std::string(99 * (1 + random() % 3), 'L');
@@ -139,6 +109,10 @@ TEST(LineReadTest, CuttingReaderAndStatisticsMatchCharacterByCharacterReading) {
       literal.max_len_line = std::max<uint32_t>(literal.max_len_line, want[r].text.size());
     }
     literal.file_bytes = bytes.size();
+    std::vector<std::string> shown, marks = {"Get_File_Statistics..."};
+    for (uint32_t n = 80000; n <= literal.file_lines; n += 80000)
+      marks.push_back(std::to_string(n) + " lines");
+    marks.push_back("Done");
 
     for_each_line_read(bytes.data(), bytes.size(),
                        [&](const LineRead& read) { cut.push_back(read_of(read)); });
@@ -155,31 +129,10 @@ TEST(LineReadTest, CuttingReaderAndStatisticsMatchCharacterByCharacterReading) {
     EXPECT_EQ(reader.position(), bytes.size());
     close(fd);
     ASSERT_EQ(taken, want) << "round " << round;
-    for (size_t buffer : {256u, 301u, 4096u})
-      ASSERT_EQ(counters(measure(dir.file("s"), buffer)), counters(literal)) << "round " << round;
-  }
-}
-
-TEST(StatisticsTest, EmptySourceAndProgressMessages) {
-  testing::TempDir dir;
-  std::string many;
-  for (int i = 0; i < 160001; ++i) many += i % 2 ? "\n" : "x\n";
-  // A long line passes a mark in the middle of its reads.
-  const struct {
-    std::string bytes;
-    size_t buffer;
-    std::vector<std::string> marks;
-  } cases[] = {{"", 4096, {}},
-               {many, 4096, {"80000 lines", "160000 lines"}},
-               {std::string(79999, '\n') + std::string(300, 'x') + "\n", 1024, {"80000 lines"}}};
-  for (const auto& c : cases) {
-    testing::write_file(dir.file("s"), c.bytes);
-    std::vector<std::string> lines, want = c.marks;
-    FileStatistics s = measure(dir.file("s"), c.buffer, &lines);
-    want.insert(want.begin(), "Get_File_Statistics...");
-    want.push_back("Done");
-    EXPECT_EQ(lines, want);
-    EXPECT_EQ(s.file_bytes, c.bytes.size());
+    for (size_t buffer : {256u, 301u, 4096u}) {
+      ASSERT_EQ(counters(measure(dir.file("s"), buffer, &shown)), counters(literal)) << round;
+      ASSERT_EQ(shown, marks) << "round " << round;
+    }
   }
 }
 

@@ -1,5 +1,7 @@
-// The output list and the protocol: channels, capacities, line feeds, the
-// fields, and the default answer applied to a run's record.
+// The output list and the protocol: channels, capacities, line feeds, and
+// the default answer applied to a run's record; the fields a run shows, and
+// themes numbered past the theme count. (Whole runs, their outputs, errors
+// and stops are in tests/batch and tests/hardening.)
 
 #include "messages/messages.h"
 
@@ -7,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/run_context.h"
 #include "files/output_file.h"
 #include "records/program_configuration.h"
 #include "test_support.h"
@@ -63,21 +66,6 @@ TEST(MessagesTest, ChannelsCapacitiesAndLineFeeds) {
   }
 }
 
-TEST(MessagesTest, FieldsWithoutWindowAndMainWindow) {
-  testing::RecordingView view;
-  Messages messages;
-  EXPECT_EQ(messages.show_message("nobody sees %s", "this"), 1);
-  EXPECT_EQ(messages.write_protocol("nothing"), 0);
-  messages.set_main_window(&view);
-  messages.show_message("before any run");
-  messages.set_window(&view);
-  messages.set_field(kBlocksTotal, 4294967295u);
-  messages.set_signed_field(kSimilarFound, -3);
-  EXPECT_EQ(view.lines, std::vector<std::string>{"before any run"});
-  EXPECT_EQ(view.fields[kBlocksTotal], "4294967295");
-  EXPECT_EQ(view.fields[kSimilarFound], "-3");
-}
-
 TEST(MessagesTest, DefaultAnswerSetsTheRunsSwitches) {
   const struct {
     char answer;
@@ -92,6 +80,26 @@ TEST(MessagesTest, DefaultAnswerSetsTheRunsSwitches) {
     EXPECT_EQ(configuration.get_group_mode(), c.group_mode) << c.answer;
     EXPECT_EQ(configuration.get_check_similarity(), c.check_similarity) << c.answer;
   }
+}
+
+// A run (similarity search and sort on, Rst=Dst off) whose last keywords
+// group has no separator after it: its theme number is the count. Its blocks
+// are not examined for equal blocks, but written in theme order. The fields
+// show the source's total of blocks first, then the themes.
+TEST(RunProcessingTest, ThemesAtOrAboveTheThemeCountStillReachTheSortedOutput) {
+  testing::TempDir dir;
+  testing::RecordingView view;
+  RunContext context;
+  auto f = [&](const char* name) { return dir.file(name); };
+  testing::write_file(f("src"), "goldfish\n\ngoldfish\n\nfrog\n\n");
+  testing::write_file(f("kwd"), "x\n\n\n\n\n\nfish\n");
+  ASSERT_EQ(context.run_processing(&view, 0, 1, 1, 0, f("src"), f("dst"), f("dbl"), f("rst"),
+                                   f("kwd"), f("log"), 50, 60),
+            0);
+  ASSERT_GE(view.field_history.size(), 2u);
+  EXPECT_EQ(view.field_history[0], std::make_pair(int{kBlocksTotal}, std::string("3")));
+  EXPECT_EQ(view.field_history[1], std::make_pair(int{kThemesTotal}, std::string("5")));
+  EXPECT_EQ(testing::read_file(f("dst")), "goldfish\n\ngoldfish\n\n");
 }
 
 }  // namespace

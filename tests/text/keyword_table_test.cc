@@ -1,5 +1,6 @@
-// The keywords file loader (modes, marks, limits, line splits) and the rule
-// that judges one keyword in a block.
+// The keywords file loader (modes, marks, limits, line splits), the filter
+// that lets the keyword matcher skip stretches of a line, and the case folding
+// and delimiters of code page 866.
 
 #include "text/keyword_table.h"
 
@@ -7,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,8 @@
 #include "test_support.h"
 #include "text/current_block.h"
 #include "text/fold.h"
+#include "text/keyword_filter.h"
+#include "text/words.h"
 
 namespace karvel {
 namespace {
@@ -24,9 +28,9 @@ using testing::TempDir;
 
 // Loads `content` as a keywords file: "K keywords, T themes" (", end" when
 // the file was read to its end), then each keyword as text/type/theme (the
-// first and the last when there are more than ten). *shown gets what the
-// load showed, and the protocol must hold the same.
-std::string load(const std::string& content, std::vector<std::string>* shown = nullptr) {
+// first and the last when there are more than ten). The protocol must hold
+// what the load showed.
+std::string load(const std::string& content) {
   build_fold_table();
   TempDir dir;
   testing::write_file(dir.file("kwd"), content);
@@ -43,7 +47,6 @@ std::string load(const std::string& content, std::vector<std::string>* shown = n
   close(fd);
   EXPECT_TRUE(protocol.close());
   EXPECT_EQ(testing::read_file(dir.file("log")), view.lines.at(0) + "\n");
-  if (shown != nullptr) *shown = view.lines;
   uint32_t n = table.get_keyword_count();
   std::string text = std::to_string(n) + " keywords, " + std::to_string(table.get_theme_count()) +
                      " themes" + (end ? ", end" : "") + ":";
@@ -89,9 +92,6 @@ TEST(LoadKeywords, MarksModesPortionsAndLimits) {
       {"", "0 keywords, 0 themes, end:"},
   };
   for (const auto& c : cases) EXPECT_EQ(load(c.content), c.table) << c.content.substr(0, 40);
-  std::vector<std::string> shown;
-  load(many, &shown);
-  EXPECT_EQ(shown, (std::vector<std::string>{"4999 keywords, 4999 themes got from kwd file"}));
 
   // A directory opens for reading but every read fails.
   TempDir dir;
@@ -105,56 +105,94 @@ TEST(LoadKeywords, MarksModesPortionsAndLimits) {
   EXPECT_FALSE(reached_end);
 }
 
-// A block of `lines`, folded as the block reader stores them.
-CurrentBlock block_of(const std::vector<std::string>& lines) {
-  CurrentBlock block;
-  EXPECT_TRUE(block.create(static_cast<uint32_t>(lines.size()) + 1).ok());
-  for (const std::string& line : lines) EXPECT_TRUE(block.append_line(line.c_str()).ok());
-  return block;
-}
-
-// The rule as written: the first line holding the keyword decides, by its
-// first occurrence.
-TEST(KeywordInBlock, FirstOccurrenceInTheFirstLineHoldingItDecides) {
-  const struct {
-    std::vector<std::string> lines;
-    const char* keyword;
-    uint32_t type;
-    int found;
-  } cases[] = {
-      {{"concat here\n", "cat\n"}, "cat", SEARCH_WHOLE_WORD, 0},
-      {{"dog\n", "a CAT!\n"}, "cat", SEARCH_WHOLE_WORD, 1},
-      {{"bobcat catalog\n"}, "cat", SEARCH_WORD_START, 0},
-      {{"catalog bobcat\n"}, "cat", SEARCH_WORD_START, 1},
-      {{"the cat\n"}, "cat", SEARCH_WORD_END, 1},
-      {{"the cat"}, "cat", SEARCH_WHOLE_WORD, 1},
-      {{"cats cat\n"}, "cat", SEARCH_WORD_END, 0},
-      {{"xcatx\n"}, "cat", SEARCH_ANYWHERE, 1},
-      {{"dog\n", "\n"}, "cat", SEARCH_ANYWHERE, 0},
-      {{"a cat \n"}, "cat ", SEARCH_ANYWHERE, 1},
-      {{"a cat\n"}, "cat ", SEARCH_ANYWHERE, 0},
-      {{"x\n"}, "", SEARCH_WORD_START, 1},
-      {{"x\n", "\n"}, "", SEARCH_WHOLE_WORD, 0},
-      {{"\n"}, "", SEARCH_WORD_END, 1},
-      {{}, "", SEARCH_ANYWHERE, 0},
-  };
-  Messages m;
-  for (const auto& c : cases) {
-    EXPECT_EQ(keyword_in_block(block_of(c.lines), c.keyword, c.type, m), c.found)
-        << c.keyword << " in " << (c.lines.empty() ? "nothing" : c.lines[0]);
-  }
-}
-
+// The rule as written (keyword_in_block) is the literal version the block
+// index is compared with; an unknown search type is reported and fails.
 TEST(KeywordInBlock, UnknownSearchTypeIsReportedAndFails) {
   TempDir dir;
   OutputFile protocol;
   ASSERT_TRUE(protocol.open(dir.file("log"), OutputFile::Mode::kCreate));
   Messages m;
   m.set_protocol(&protocol);
-  EXPECT_EQ(keyword_in_block(block_of({"cat\n"}), "cat", 7, m), 0);
-  EXPECT_EQ(keyword_in_block(block_of({"dog\n"}), "cat", 7, m), 0);
+  CurrentBlock block;
+  ASSERT_TRUE(block.create(2).ok());
+  ASSERT_TRUE(block.append_line("cat\n").ok());
+  EXPECT_EQ(keyword_in_block(block, "cat", 7, m), 0);
   ASSERT_TRUE(protocol.close());
   EXPECT_EQ(testing::read_file(dir.file("log")), "Bad searching type 7\n");
+}
+
+std::string random_text(std::mt19937& rng, const std::string& alphabet, size_t length) {
+  std::string text;
+  for (size_t i = 0; i < length; i++) text += alphabet[rng() % alphabet.size()];
+  return text;
+}
+
+// The matcher skips the stretches of a line where the filter passes no
+// position, so no position where a keyword begins may fail it: thousands of
+// keywords or a few, short and long, over a few bytes or all of them, in
+// lines of every length.
+TEST(KeywordFilter, PassesEveryPositionWhereAKeywordBegins) {
+  std::mt19937 rng(4);
+  std::string every_byte;
+  for (int b = 1; b < 256; b++) every_byte += static_cast<char>(b);
+  for (int round = 0; round < 24; round++) {
+    const std::string letters = round % 2 == 0 ? "ab\x80\x9f\xd0\xd1 " : every_byte;
+    KeywordTable table;
+    std::vector<std::string> keywords;
+    size_t count = round % 3 == 0 ? 3000 : 1 + rng() % 40;
+    for (size_t k = 0; k < count; k++) {
+      keywords.push_back(random_text(rng, letters, 1 + rng() % (rng() % 4 == 0 ? 99 : 12)));
+      table.add_keyword(keywords.back().c_str(), SEARCH_ANYWHERE, static_cast<uint32_t>(k));
+    }
+    KeywordFilter filter;
+    build_keyword_filter(table, &filter);
+    if (!filter.in_use) GTEST_SKIP() << "the filter needs AVX2";
+    for (int l = 0; l < 32; l++) {
+      std::string line = random_text(rng, letters, rng() % 200);
+      line.insert(rng() % (line.size() + 1), keywords[rng() % count]);
+      std::vector<unsigned char> padded(line.begin(), line.end());
+      padded.resize(line.size() + kFilterPadding, 0);
+      std::vector<uint64_t> passed((line.size() + 63) / 64);
+      find_keyword_candidates(filter, padded.data(), line.size(), passed.data());
+      for (const std::string& keyword : keywords) {
+        for (size_t at = line.find(keyword); at != std::string::npos;
+             at = line.find(keyword, at + 1)) {
+          ASSERT_TRUE(passed[at / 64] >> (at % 64) & 1) << "round " << round << " at " << at;
+        }
+      }
+    }
+  }
+}
+
+// Code page 866: every byte folded (alone and in one long line) and judged
+// a delimiter or not; folding stops at the line feed or the NUL.
+TEST(Words, FoldingAndDelimitersOfEveryByte) {
+  build_fold_table();
+  const std::string delimiters = " \t,.;:!?-()\"\r\n";
+  std::string all, all_folded;
+  for (int v = 1; v < 256; v++) {
+    int expected = v;
+    if ((v >= 'A' && v <= 'Z') || (v >= 128 && v <= 143)) expected = v + 32;
+    if (v >= 144 && v <= 159) expected = v + 80;
+    std::string alone = {static_cast<char>(v), 'A'};  // the short path: byte by byte
+    fold_line(alone.data());
+    if (v != '\n') {
+      EXPECT_EQ(alone, std::string({static_cast<char>(expected), 'a'})) << v;
+      all += static_cast<char>(v), all_folded += static_cast<char>(expected);
+    }
+    bool delimiter = delimiters.find(static_cast<char>(v)) != std::string::npos;
+    EXPECT_EQ(is_delimiter(v), delimiter ? 1 : 0) << "byte " << v;
+  }
+  EXPECT_EQ(is_delimiter(0), 1);
+  EXPECT_EQ(is_delimiter(-128), 0);  // a signed char 128 is not a delimiter
+  fold_line(all.data());
+  EXPECT_EQ(all, all_folded);
+  std::string line("ABCDEFGHIJKLMNOPQRSTU\nCD\0EF", 27);
+  fold_line(line.data());
+  EXPECT_EQ(line, std::string("abcdefghijklmnopqrstu\nCD\0EF", 27));
+  line = std::string("AB\0CD", 5);
+  fold_line(line.data());
+  EXPECT_EQ(line, std::string("ab\0CD", 5));
 }
 
 }  // namespace

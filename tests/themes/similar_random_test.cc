@@ -1,8 +1,7 @@
 // The equal-blocks and similar-blocks passes on random themes against the
 // passes as written: blocks compared line by line, word lists split with the
 // word splitter, whole words found with find_whole_word over every line, the
-// doubles list kept as a plain vector. And what random themes do not reach:
-// a stop request, and a block too big to hold.
+// doubles list kept as a plain vector.
 
 #include <gtest/gtest.h>
 
@@ -353,35 +352,6 @@ TEST(SimilarBlocksRandom, EveryModeMatchesThePassAsWritten) {
 
 TEST(SimilarBlocksRandom, LargeThemesMatchThePassAsWritten) {
   for (int mode : {0, 1, 2}) compare_on_random_themes(20 + mode, mode, 0, true);
-}
-
-// A stop request ends the search; the words deep in a block too big to hold
-// count as well as any.
-TEST(SimilarBlocks, StopRequestAndABlockTooBigToHold) {
-  std::string big;
-  while (big.size() < (1 << 20) + 1000) big += "xy zw\n";
-  for (int stop : {1, 0}) {
-    IndexedSource s;
-    s.build({"alpha beta\n\n", (stop ? "" : big) + "beta, alpha\n\n"}, {0, 0});
-    ThemeWorkspace workspace;
-    ASSERT_TRUE(workspace.create(s.statistics).ok());
-    OutputFile doubles;
-    ASSERT_TRUE(doubles.open(s.dir.file("doubles"), OutputFile::Mode::kAppend));
-    ProgramConfiguration configuration;
-    configuration.set_group_mode(1);
-    configuration.set_length_ratio(0);
-    configuration.set_stop(stop);
-    ASSERT_TRUE(workspace.load_theme(s.source, s.index, s.buckets, 0, s.messages).ok());
-    workspace.sort_by_length();
-    EXPECT_EQ(workspace
-                  .find_similar_blocks(s.source, doubles, s.index, configuration, s.statistics,
-                                       s.messages)
-                  .stopped(),
-              stop == 1);
-    EXPECT_EQ(s.statistics.saved_as_similar, stop ? 0u : 2u);
-    doubles.flush();
-    EXPECT_EQ(testing::read_file(s.dir.file("doubles")), stop ? "" : s.text);
-  }
 }
 
 }  // namespace
