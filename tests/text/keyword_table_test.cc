@@ -15,7 +15,6 @@
 #include "files/output_file.h"
 #include "messages/messages.h"
 #include "test_support.h"
-#include "text/current_block.h"
 #include "text/fold.h"
 #include "text/keyword_filter.h"
 #include "text/words.h"
@@ -103,22 +102,6 @@ TEST(LoadKeywords, MarksModesPortionsAndLimits) {
   close(fd);
   EXPECT_EQ(status.text(), "Can't read keywords file words.kwd: Is a directory");
   EXPECT_FALSE(reached_end);
-}
-
-// The rule as written (keyword_in_block) is the literal version the block
-// index is compared with; an unknown search type is reported and fails.
-TEST(KeywordInBlock, UnknownSearchTypeIsReportedAndFails) {
-  TempDir dir;
-  OutputFile protocol;
-  ASSERT_TRUE(protocol.open(dir.file("log"), OutputFile::Mode::kCreate));
-  Messages m;
-  m.set_protocol(&protocol);
-  CurrentBlock block;
-  ASSERT_TRUE(block.create(2).ok());
-  ASSERT_TRUE(block.append_line("cat\n").ok());
-  EXPECT_EQ(keyword_in_block(block, "cat", 7, m), 0);
-  ASSERT_TRUE(protocol.close());
-  EXPECT_EQ(testing::read_file(dir.file("log")), "Bad searching type 7\n");
 }
 
 std::string random_text(std::mt19937& rng, const std::string& alphabet, size_t length) {
