@@ -284,6 +284,9 @@ TEST_F(BatchTest, RefusedAndFailedRuns) {
   ASSERT_EQ(symlink("#src", at("soft link").c_str()), 0);
   ASSERT_EQ(link(at("#kwd").c_str(), at("hard link").c_str()), 0);
   ASSERT_EQ(symlink("out", at("link").c_str()), 0);  // to a file not made yet
+  std::string big;                                   // 40 blocks without theme, about 1 KB each
+  for (int l = 0; l < 400; ++l) big += std::string(99, 'x') + (l % 10 < 9 ? "\n" : "\n\n");
+  write_file(at("big"), big);
   const std::string usage = kUsage[0], restored = "Outputs restored to their size before the run",
                     full = "/dev/full: No space left on device", r300(300, 'r');
   struct Case {
@@ -313,6 +316,8 @@ TEST_F(BatchTest, RefusedAndFailedRuns) {
       {{"dbl=/dev/full"}, "Can't write doubles file " + full, false},
       {{"rst=/dev/full"}, "Can't write rest file " + full, false},
       {{"log=/dev/full"}, "Can't write log file " + full, false},
+      // Run with a file size limit: the disk fills up during the run.
+      {{"src=big"}, "Can't write rest file #rst: File too large", false},
   };
   // Each name left empty, in a folder that does not exist, or a folder.
   for (auto [word, title] : {std::pair{"log", "Log"},
@@ -331,7 +336,7 @@ TEST_F(BatchTest, RefusedAndFailedRuns) {
   for (const auto& c : cases) {
     remove_outputs();
     unlink(at("x").c_str());
-    BatchRun refused = run(c.words);
+    BatchRun refused = run(c.words, {60, c.words[0] == "src=big" ? 16384u : 0});
     const std::string error = ("Error: " + c.error).substr(0, 79);
     SCOPED_TRACE(error);
     EXPECT_EQ(refused.status, 1) << refused.out;

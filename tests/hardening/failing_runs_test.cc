@@ -1,7 +1,7 @@
 // Runs that fail, stop or are refused on the way: every write, flush and
 // close of the outputs fails in turn; the source shrinks while the run reads
-// it; the disk fills up; a signal stops karvel-batch at a random moment; a
-// run would use the files of a run going on at the same time.
+// it; a signal stops karvel-batch at a random moment; a run would use the
+// files of a run going on at the same time.
 
 #include <unistd.h>
 
@@ -123,27 +123,6 @@ TEST(OutputFaults, SourceThatShrinksDuringTheRun) {
       }
     }
   }
-}
-
-// A disk that fills up during the run (a file size limit): the rest file is
-// cut back to what it held before the run, so no half block stays.
-TEST(OutputFaults, DiskThatFillsUpDuringTheRun) {
-  TempDir dir;
-  std::string source;  // 40 blocks without theme, about 1 KB each
-  for (int l = 0; l < 400; ++l) {
-    source +=
-        "block " + std::to_string(l / 10) + std::string(90, 'x') + (l % 10 < 9 ? "\n" : "\n\n");
-  }
-  write_file(dir.file("#src"), source);
-  write_file(dir.file("#kwd"), "cat\n");
-  write_file(dir.file("#rst"), "an earlier run\n\n");
-  BatchRun failed = run_batch(dir.path(), {}, {60, 16384});
-  std::string error = "Error: Can't write rest file #rst: File too large";
-  EXPECT_EQ(failed.status, 1) << failed.out << failed.err;
-  EXPECT_EQ(failed.errors(), std::vector<std::string>{error});
-  EXPECT_TRUE(has_line(failed.list(), "Outputs restored to their size before the run"));
-  EXPECT_EQ(read_file(dir.file("#rst")), "an earlier run\n\n");
-  EXPECT_TRUE(has_line(split_lines(read_file(dir.file("#log"))), error));
 }
 
 // Over a generated source of 20 MB, the first SIGINT, SIGTERM or
