@@ -2,10 +2,7 @@
 // files and the exit status, byte for byte; answers on standard input or a
 // terminal; and every way a run is refused or fails.
 
-#include <fcntl.h>
-#include <pty.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -382,27 +379,11 @@ TEST(Terminal, Cp866TextIsConvertedForATerminalOnly) {
     expected.replace(expected.find(cp866), cp866.size(), utf8);
   }
   ASSERT_NE(expected, piped.out);
-  // The same run with standard output on a terminal in a UTF-8 locale.
-  int terminal, side;
-  ASSERT_EQ(openpty(&terminal, &side, nullptr, nullptr, nullptr), 0);
-  pid_t pid = fork();
-  if (pid == 0) {
-    int none = open("/dev/null", O_RDWR);
-    for (int fd : {0, 1, 2}) dup2(fd == 1 ? side : none, fd);
-    if (chdir(dir.path().c_str()) != 0) _exit(126);
-    setenv("LC_ALL", "C.UTF-8", 1);
-    execl(KARVEL_BATCH_PATH, KARVEL_BATCH_PATH, "ans=n", static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  close(side);
-  std::string shown;
-  char chunk[4096];
-  for (ssize_t got; (got = read(terminal, chunk, sizeof chunk)) > 0;) shown.append(chunk, got);
-  close(terminal);
-  int status = -1;
-  EXPECT_TRUE(waitpid(pid, &status, 0) == pid && status == 0);
-  shown.erase(std::remove(shown.begin(), shown.end(), '\r'), shown.end());  // the terminal's CR LF
-  EXPECT_EQ(shown, expected);
+  BatchOptions terminal;  // the same run with standard output on a terminal
+  terminal.terminal = true;
+  BatchRun shown = run_batch(dir.path(), {"ans=n"}, terminal);
+  EXPECT_EQ(shown.status, 0);
+  EXPECT_EQ(shown.out, expected);
 }
 
 }  // namespace

@@ -38,30 +38,6 @@ Read read_line(const std::string& bytes, size_t begin) {
   return read;
 }
 
-}  // namespace
-
-std::vector<ReadEnd> line_reads(const std::string& bytes) {
-  std::vector<ReadEnd> reads;
-  for (size_t pos = 0; pos < bytes.size(); pos = reads.back().end) {
-    reads.push_back(read_line(bytes, pos).end);
-  }
-  return reads;
-}
-
-SplitText split_blocks(const std::string& bytes) {
-  SplitText split;
-  size_t block_start = 0;
-  for (const ReadEnd& read : line_reads(bytes)) {
-    if (!read.ends_block) continue;
-    split.blocks.push_back(bytes.substr(block_start, read.end - block_start));
-    block_start = read.end;
-  }
-  split.tail = bytes.substr(block_start);
-  return split;
-}
-
-namespace {
-
 // What makes two blocks "equal" for the equal-blocks pass: the same number of
 // reads, and the same text in each read (the CR of a CR LF dropped, the text
 // cut at its first NUL). Blocks with the same key are equal.
@@ -168,7 +144,77 @@ bool find_sound_cut(const std::vector<const std::string*>& outputs, const Cutter
   return false;
 }
 
+// Letters the words are made of: Latin in both cases, code page 866 Cyrillic
+// capitals (0x80..0x9F) and small letters (0xA0..0xAF, 0xE0..0xEF).
+const std::vector<std::string> kLetters = {"a",    "b",    "c",    "o",    "A",    "B",
+                                           "C",    "\x80", "\x81", "\x9F", "\xA0", "\xA1",
+                                           "\xE0", "\xEF", "\x8F", "\xAF"};
+const std::vector<std::string> kGaps = {" ", " ", " ", ", ", ". ", "-", "\t", "!", "(", ")"};
+
+std::string line_end(Random& random, int style) {
+  int chosen = style == 2 ? static_cast<int>(random.below(2)) : style;
+  return chosen == 1 ? "\r\n" : "\n";
+}
+
+// One line of text, without its line end.
+std::string random_line(Random& random, const std::vector<std::string>& vocabulary) {
+  std::string line;
+  if (random.chance(4)) {
+    // A long line: taken in several reads of 99 characters.
+    size_t length = 90 + random.below(300);
+    while (line.size() < length) line += random.pick(vocabulary) + random.pick(kGaps);
+    // Now and then it ends at or next to the end of a read, or a read in its
+    // middle begins with NUL.
+    const size_t kEdges[] = {98, 99, 100, 198, 297};
+    if (random.chance(40)) line.resize(kEdges[random.below(5)], 'o');
+    if (line.size() > 99 && random.chance(15)) line[99] = '\0';
+  } else {
+    uint32_t words = 1 + random.below(8);
+    for (uint32_t w = 0; w < words; ++w) {
+      if (w != 0) line += random.pick(kGaps);
+      line += random.pick(vocabulary);
+    }
+  }
+  for (const std::string& odd : {std::string(1, '\0'), std::string(2, '\xFF'), std::string("\r")}) {
+    if (random.chance(3)) line.insert(random.below(static_cast<uint32_t>(line.size()) + 1), odd);
+  }
+  return line;
+}
+
+// The empty line that ends a block: a plain line end, or now and then a line
+// whose first character is NUL.
+std::string empty_line(Random& random, int style) {
+  if (random.chance(4)) return std::string(1, '\0') + "ab" + line_end(random, style);
+  return line_end(random, style);
+}
+
+std::string render(Random& random, const std::vector<std::string>& lines, int style) {
+  std::string bytes;
+  for (const std::string& line : lines) bytes += line + line_end(random, style);
+  return bytes + empty_line(random, style);
+}
+
 }  // namespace
+
+std::vector<ReadEnd> line_reads(const std::string& bytes) {
+  std::vector<ReadEnd> reads;
+  for (size_t pos = 0; pos < bytes.size(); pos = reads.back().end) {
+    reads.push_back(read_line(bytes, pos).end);
+  }
+  return reads;
+}
+
+SplitText split_blocks(const std::string& bytes) {
+  SplitText split;
+  size_t block_start = 0;
+  for (const ReadEnd& read : line_reads(bytes)) {
+    if (!read.ends_block) continue;
+    split.blocks.push_back(bytes.substr(block_start, read.end - block_start));
+    block_start = read.end;
+  }
+  split.tail = bytes.substr(block_start);
+  return split;
+}
 
 std::string ConservationResult::describe() const {
   std::string text;
@@ -248,60 +294,6 @@ ConservationResult check_conservation(const std::string& source, const std::stri
       "holds it, with at least one block of each kind of equal blocks");
   return result;
 }
-
-namespace {
-
-// Letters the words are made of: Latin in both cases, code page 866 Cyrillic
-// capitals (0x80..0x9F) and small letters (0xA0..0xAF, 0xE0..0xEF).
-const std::vector<std::string> kLetters = {"a",    "b",    "c",    "o",    "A",    "B",
-                                           "C",    "\x80", "\x81", "\x9F", "\xA0", "\xA1",
-                                           "\xE0", "\xEF", "\x8F", "\xAF"};
-const std::vector<std::string> kGaps = {" ", " ", " ", ", ", ". ", "-", "\t", "!", "(", ")"};
-
-std::string line_end(Random& random, int style) {
-  int chosen = style == 2 ? static_cast<int>(random.below(2)) : style;
-  return chosen == 1 ? "\r\n" : "\n";
-}
-
-// One line of text, without its line end.
-std::string random_line(Random& random, const std::vector<std::string>& vocabulary) {
-  std::string line;
-  if (random.chance(4)) {
-    // A long line: taken in several reads of 99 characters.
-    size_t length = 90 + random.below(300);
-    while (line.size() < length) line += random.pick(vocabulary) + random.pick(kGaps);
-    // Now and then it ends at or next to the end of a read, or a read in its
-    // middle begins with NUL.
-    const size_t kEdges[] = {98, 99, 100, 198, 297};
-    if (random.chance(40)) line.resize(kEdges[random.below(5)], 'o');
-    if (line.size() > 99 && random.chance(15)) line[99] = '\0';
-  } else {
-    uint32_t words = 1 + random.below(8);
-    for (uint32_t w = 0; w < words; ++w) {
-      if (w != 0) line += random.pick(kGaps);
-      line += random.pick(vocabulary);
-    }
-  }
-  for (const std::string& odd : {std::string(1, '\0'), std::string(2, '\xFF'), std::string("\r")}) {
-    if (random.chance(3)) line.insert(random.below(static_cast<uint32_t>(line.size()) + 1), odd);
-  }
-  return line;
-}
-
-// The empty line that ends a block: a plain line end, or now and then a line
-// whose first character is NUL.
-std::string empty_line(Random& random, int style) {
-  if (random.chance(4)) return std::string(1, '\0') + "ab" + line_end(random, style);
-  return line_end(random, style);
-}
-
-std::string render(Random& random, const std::vector<std::string>& lines, int style) {
-  std::string bytes;
-  for (const std::string& line : lines) bytes += line + line_end(random, style);
-  return bytes + empty_line(random, style);
-}
-
-}  // namespace
 
 uint64_t Random::next() {
   uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);

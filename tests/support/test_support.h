@@ -80,6 +80,7 @@ struct BatchOptions {
   // `second_after_ms` later when that is not negative.
   int signal = 0, signal_after_ms = 0, second_after_ms = -1;
   std::string input = "";  // standard input
+  bool terminal = false;   // standard output on a terminal in a UTF-8 locale
 };
 
 struct BatchRun {
@@ -95,17 +96,14 @@ BatchRun run_batch(const std::string& dir, const std::vector<std::string>& argum
                    const BatchOptions& options = {});
 
 // karvel-batch with the default names in a fresh folder holding `source`
-// and `keywords`: what came out, and the checks.
+// and `keywords`, expected to end in time with status 0, no "Error: " line,
+// the inputs unchanged and nothing lost; what came out.
 struct CheckedRun {
   BatchRun batch;
   std::string dst, dbl, rst;
-  bool inputs_unchanged = false;
   ConservationResult conservation;
 };
 CheckedRun run_checked(const std::string& source, const std::string& keywords);
-
-// Ended in time, status 0, no "Error: " line, inputs unchanged, nothing lost.
-void expect_completed_and_conserved(const CheckedRun& run);
 
 }  // namespace karvel::testing
 
