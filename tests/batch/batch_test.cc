@@ -90,7 +90,6 @@ class BatchTest : public ::testing::Test {
     return lines;
   }
   void remove_outputs() { RunNames::defaults_in(dir_.path()).remove_outputs(); }
-
   TempDir dir_;
 };
 
@@ -115,13 +114,11 @@ TEST_F(BatchTest, CompletedRunWritesItsListProtocolAndOutputs) {
   const std::string sorted = "the cat sat\n\na dog ran\n\nnothing here\n\n";
   EXPECT_EQ(read_file(at("#rst")), sorted);
   EXPECT_EQ(read_file(at("#dst")) + read_file(at("#dbl")), "");
-
   // A second run appends to the outputs and makes the protocol anew.
   Lines first = protocol();
   ASSERT_EQ(run({}).status, 0);
   EXPECT_EQ(protocol(), first);
   EXPECT_EQ(read_file(at("#rst")), sorted + sorted);
-
   // A zero ratio refuses the run after the set-up, with the usage text.
   remove_outputs();
   BatchRun refused = run({"len_rat=0"});
@@ -130,7 +127,6 @@ TEST_F(BatchTest, CompletedRunWritesItsListProtocolAndOutputs) {
   EXPECT_EQ(protocol(), index_lines);
   EXPECT_EQ(read_file(at("#rst")), "");
   EXPECT_EQ(run({"sim_rat=0"}).status, 1);
-
   // With debug the protocol lists the keywords and ends with the report.
   ASSERT_EQ(run({"debug", "rst_dst=N"}).status, 0);
   const Lines start = {"2 keywords, 2 themes got from kwd file",

@@ -1,7 +1,4 @@
-// The three fuzz targets, each built from this file with KARVEL_FUZZ_TARGET
-// naming its function: the keywords loader and matcher, the line reader and
-// block index, and a whole run checked by the conservation check.
-//
+// The three fuzz targets; KARVEL_FUZZ_TARGET names the function a target runs.
 // An input is the keywords file, two NUL bytes, then the source; without the
 // two NULs the whole input serves as both. It is read as UTF-8 when its first
 // byte is odd, so that both encodings meet every kind of text.
@@ -14,6 +11,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -72,13 +71,9 @@ int memory_file(const std::string& bytes) {
   return fd;
 }
 
-std::string contents(int fd) {
-  std::string bytes;
-  char chunk[65536];
-  for (ssize_t got; (got = pread(fd, chunk, sizeof chunk, bytes.size())) > 0;) {
-    bytes.append(chunk, static_cast<size_t>(got));
-  }
-  return bytes;
+std::string contents(const std::string& name) {
+  std::ifstream in(name, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 // The keywords part loaded into `table` from a file in memory.
@@ -124,10 +119,9 @@ uint32_t theme_by_keyword_loop(const KeywordTable& table, const CurrentBlock& bl
   return kNoTheme;
 }
 
-// The keywords loader and the keyword matcher. The source part, cut into
-// reads, is one block; its theme from the automaton, with and without its
-// full table, must be that of the first keyword keyword_in_block accepts (in
-// UTF-8: with the word boundaries of UTF-8).
+// The keywords loader and matcher: the source part is one block; the theme
+// from the automaton, with and without its full table, must be that of the
+// first keyword keyword_in_block accepts (in UTF-8, with its word boundaries).
 int keywords_input(const uint8_t* data, size_t size) {
   SplitInput input = split_input(data, size);
   Messages messages;
@@ -140,7 +134,6 @@ int keywords_input(const uint8_t* data, size_t size) {
     if (table.get_search_type(k) > SEARCH_WORD_END) fail("a keyword with an unknown type");
   }
   table.log_keywords_information(messages);
-
   // One block: the reads of the source part, up to the read that ends it.
   CurrentBlock block;
   if (!block.create(kBlockReads).ok()) return 0;
@@ -161,7 +154,6 @@ int keywords_input(const uint8_t* data, size_t size) {
     sparse_matcher.add_line(slot, length);
     block_ended = ends.ends_block(read);
   });
-
   uint32_t expected = theme_by_keyword_loop(table, block, folded_lines, messages);
   expect_equal(matcher.block_theme(), expected, "automaton theme against the keyword loop");
   expect_equal(sparse_matcher.block_theme(), expected,
@@ -169,14 +161,12 @@ int keywords_input(const uint8_t* data, size_t size) {
   return 0;
 }
 
-// The line reader, the statistics pass (with a small buffer of varying size)
-// and the block index must agree with the conservation check's splitter on
-// every read and block; the statistics pass's UTF-8 check with the byte form
-// of the check.
+// The line reader, the statistics pass (small buffers of varying size) and the
+// block index must agree with the conservation check's splitter on every read
+// and block; the pass's UTF-8 check with the byte form of the check.
 int blocks_input(const uint8_t* data, size_t size) {
   SplitInput input = split_input(data, size);
   const std::string& source = input.source;
-
   // The oracle: reads, blocks and the reads of each block.
   std::vector<hardening::ReadEnd> reads = hardening::line_reads(source);
   std::vector<uint64_t> block_starts = {0};
@@ -191,7 +181,6 @@ int blocks_input(const uint8_t* data, size_t size) {
     in_block = 0;
   }
   int fd = memory_file(source);
-
   LineReader reader(fd, 0);
   BlockEnds ends;
   LineRead read;
@@ -205,7 +194,6 @@ int blocks_input(const uint8_t* data, size_t size) {
   }
   expect_equal(reader.error(), 0, "error of the line reader in memory");
   expect_equal(i, reads.size(), "reads of the line reader");
-
   Messages messages;
   FileStatistics statistics;
   Utf8Check in_pass, byte_form(false);
@@ -217,7 +205,6 @@ int blocks_input(const uint8_t* data, size_t size) {
   expect_equal(statistics.file_lines, reads.size(), "file_lines");
   expect_equal(statistics.file_blocks, block_reads.size(), "file_blocks");
   expect_equal(statistics.max_block_lines, longest, "max_block_lines");
-
   KeywordTable table;
   load_table(input, table, messages);
   KeywordMatcher matcher(table);
@@ -249,9 +236,8 @@ class QuietView : public RunView {
   std::string errors;
 };
 
-// A whole run over files in memory with the default switches (UTF-8 rules
-// for inputs of an odd size) must complete, keep its inputs and pass the
-// conservation check.
+// A whole run over files in memory with the default switches (UTF-8 rules for
+// inputs of an odd size) must complete, keep its inputs and be conserved.
 int run_input(const uint8_t* data, size_t size) {
   SplitInput input = split_input(data, size);
   // The source, keywords, destination, doubles, rest and log files.
@@ -260,7 +246,6 @@ int run_input(const uint8_t* data, size_t size) {
                       memory_file(""),           memory_file("")};
   std::string names[6];
   for (int f = 0; f < 6; ++f) names[f] = "/proc/self/fd/" + std::to_string(fds[f]);
-
   RunContext context;
   // Half of the inputs are taken as UTF-8 whatever they hold.
   context.set_encoding_choice(size % 2 == 0 ? EncodingChoice::kAuto : EncodingChoice::kUtf8);
@@ -269,10 +254,10 @@ int run_input(const uint8_t* data, size_t size) {
                                       names[1], names[5], 50, 60);
   if (result != 0) fail("the run did not complete:\n" + view.errors);
   if (!view.errors.empty()) fail("a completed run showed errors:\n" + view.errors);
-  if (contents(fds[0]) != input.source) fail("the source file changed");
-  if (contents(fds[1]) != input.keywords) fail("the keywords file changed");
+  if (contents(names[0]) != input.source) fail("the source file changed");
+  if (contents(names[1]) != input.keywords) fail("the keywords file changed");
   hardening::ConservationResult conservation = hardening::check_conservation(
-      input.source, contents(fds[2]), contents(fds[3]), contents(fds[4]));
+      input.source, contents(names[2]), contents(names[3]), contents(names[4]));
   if (!conservation.ok()) fail("conservation:\n" + conservation.describe());
   for (int fd : fds) close(fd);
   return 0;

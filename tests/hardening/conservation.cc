@@ -61,7 +61,6 @@ class Cutter {
       index_of_.emplace(candidates[c], c);
     }
   }
-
   // First the block that reading the output itself gives (through its first
   // read that ends a block), then every other that fits. Written in another
   // order, a few blocks are read differently (one that ended the source in
@@ -84,7 +83,6 @@ class Cutter {
     }
     return options;
   }
-
   size_t size_of(size_t c) const { return candidates_[c].size(); }
 
  private:
@@ -241,7 +239,6 @@ ConservationResult check_conservation(const std::string& source, const std::stri
   ConservationResult result;
   SplitText split = split_blocks(source);
   result.source_blocks = split.blocks.size();
-
   // Distinct block bytes, how often each occurs in the source, and its kind
   // (equal blocks are of one).
   std::vector<std::string> candidates;
@@ -256,7 +253,6 @@ ConservationResult check_conservation(const std::string& source, const std::stri
     }
     in_source[it->second] += 1;
   }
-
   if (!dst.empty()) {
     result.problems.push_back("the destination file is not empty although Rst=Dst is on: " +
                               printable(dst));
@@ -269,7 +265,6 @@ ConservationResult check_conservation(const std::string& source, const std::stri
     result.problems.push_back("the tail after the last block is not at the end of the rest file: " +
                               printable(tail));
   }
-
   std::vector<size_t> written;
   size_t reached = 0;
   Cutter cutter(candidates);
@@ -278,7 +273,6 @@ ConservationResult check_conservation(const std::string& source, const std::stri
     for (size_t n : written) result.written_blocks += n;
     return result;
   }
-
   // No sound cut: name an output that is not made of source blocks at all.
   const std::pair<const char*, const std::string*> outputs[] = {
       {"destination", &dst}, {"doubles", &dbl}, {"rest", &rest_blocks}};

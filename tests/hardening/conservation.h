@@ -1,10 +1,8 @@
-// The conservation check: after a run with the default switches (Rst=Dst,
-// Sort Blocks and the similarity search on, outputs empty before the run),
-// every block of the source, and the tail after its last block, must be
-// accounted for: written once to one output, or deleted as equal to a written
-// block of its kind; nothing else may appear. It has its own block splitter,
-// independent of the program's reader, so that a fault there cannot hide.
-// And seeded random sources and keywords files for the randomized runs.
+// The conservation check: after a run with the default switches (outputs
+// empty before it), every source block and the tail after the last one must
+// be written once to one output, or deleted as equal to a written block of its
+// kind; nothing else may appear. Its block splitter is its own, so that a
+// fault of the program's reader cannot hide. And seeded random inputs.
 
 #ifndef KARVEL_TESTS_HARDENING_CONSERVATION_H_
 #define KARVEL_TESTS_HARDENING_CONSERVATION_H_
@@ -42,10 +40,9 @@ struct ConservationResult {
   std::string describe() const;  // the problems, one a line
 };
 
-// Checks the whole destination, doubles and rest files after a run against
-// its source. For a stopped run (`complete` false) blocks may be missing, but
-// the outputs must still be whole source blocks, none written more often than
-// the source holds it.
+// Checks the outputs of a run against its source. For a stopped run (`complete`
+// false) blocks may be missing, but the outputs must be whole source blocks,
+// none written more often than the source holds it.
 ConservationResult check_conservation(const std::string& source, const std::string& dst,
                                       const std::string& dbl, const std::string& rst,
                                       bool complete = true);
@@ -70,11 +67,11 @@ class Random {
   uint64_t state_;
 };
 
-// The generators draw from a few words per seed, over small alphabets, so
-// that duplicates, near duplicates and keyword matches are frequent. Sources
-// (a few kilobytes) mix LF and CR LF, lone CRs, NULs, code page 866 letters,
-// long lines, runs of empty lines and a tail; keywords files come in both
-// modes, with all four marks, separators, marks only and overlong lines.
+// Few words per seed over small alphabets, so that duplicates, near duplicates
+// and keyword matches are frequent. Sources (a few KB) mix LF and CR LF, lone
+// CRs, NULs, code page 866, long lines, runs of empty lines and a tail;
+// keywords files come in both modes, with all marks, separators, marks only
+// and overlong lines.
 std::vector<std::string> random_vocabulary(Random& random);
 std::string random_source(Random& random, const std::vector<std::string>& vocabulary);
 std::string random_keywords(Random& random, const std::vector<std::string>& vocabulary);

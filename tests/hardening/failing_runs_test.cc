@@ -125,10 +125,10 @@ TEST(OutputFaults, SourceThatShrinksDuringTheRun) {
   }
 }
 
-// Over a generated source of 20 MB, the first SIGINT, SIGTERM or
-// SIGHUP stops the run: exit status 128 plus the signal, whole source blocks
-// in every output, the complete run's protocol up to some line, the inputs
-// unchanged. A second signal ends the process at once.
+// Over a generated source of 20 MB, the first SIGINT, SIGTERM or SIGHUP stops
+// the run: exit status 128 plus the signal, whole source blocks in every
+// output, the complete protocol up to some line, the inputs unchanged. A
+// second signal ends the process at once.
 TEST(StoppedRuns, SignalsStopTheRunAndKeepWholeBlocks) {
 #ifndef KARVEL_GENERATE_PATH
   GTEST_SKIP() << "karvel-generate is not built";
@@ -187,10 +187,9 @@ std::string refusal(const std::string& title, const std::string& name) {
   return "Error: " + title + " file " + name + " is being used by another run";
 }
 
-// Two runs of their own sources and keywords onto one destination, the second
-// started after a random delay, 200 times: each time both complete, one
-// after the other, or one is refused; the destination holds exactly what the
-// completed runs wrote.
+// Two runs onto one destination, the second after a random delay, 200 times:
+// both complete, one after the other, or one is refused; the destination
+// holds exactly what the completed runs wrote.
 TEST(ConcurrentRuns, TwoRunsOnOneDestinationNeverMix) {
   TempDir dir;
   Random random(11);

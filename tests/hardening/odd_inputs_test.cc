@@ -1,7 +1,6 @@
-// Sources and keywords files that are not the tidy text the program was made
-// for, each run through karvel-batch with the default switches (Rst=Dst: the
-// themed blocks in theme order, then the rest, all in the rest file); and
-// file names as users make them. (Names that are refused are in tests/batch.)
+// Odd sources and keywords files run through karvel-batch with the default
+// switches (Rst=Dst: the themed blocks in theme order, then the rest, all in
+// the rest file); and odd file names (refused ones are in tests/batch).
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -1,8 +1,7 @@
-// The conservation check itself, and randomized runs checked by it: seeded
-// sources and keywords files and the bundled examples. Each run must complete,
-// keep its inputs, and write and show with 2, 3 or 8 threads, without the
-// mapping, and after completed, refused, failed and stopped runs in its
-// context, what it does fresh with one thread.
+// The conservation check, and randomized runs (seeded inputs, the examples)
+// checked by it: each must complete, keep its inputs, and with 2, 3 or 8
+// threads, without the mapping, and after runs that fail in its context, do
+// what it does fresh with one thread.
 
 #include <string>
 #include <vector>
