@@ -132,20 +132,18 @@ TEST_F(BatchTest, CompletedRunWritesItsListProtocolAndOutputs) {
   const Lines start = {"2 keywords, 2 themes got from kwd file",
                        "==== Keywords information: 2 keywords, 1 themes ===",
                        "'cat            ' -     0, th0", "'dog            ' -     0, th1"};
-  const Lines report = {
-      "=== File info: ===",
-      "3 blocks, 6 lines, 38 bytes,",
-      "3 blocks processed, 0 equal blocks found",
-      "    0 blocks saved as similar",
-      "    2 blocks saved as found_in_themes",
-      "    1 blocks saved as no_themes",
-      "    1 blocks no_themes in source",
-      "=== Themes info: ===",
-      "1 blocks, 2 lines, 13 bytes",
-      "max_len_line=13, max_block=2 lines, 14 bytes",
-      "Summary size of deleted equal blocks=0",
-      "The program worked S seconds",
-  };
+  const Lines report = {"=== File info: ===",
+                        "3 blocks, 6 lines, 38 bytes,",
+                        "3 blocks processed, 0 equal blocks found",
+                        "    0 blocks saved as similar",
+                        "    2 blocks saved as found_in_themes",
+                        "    1 blocks saved as no_themes",
+                        "    1 blocks no_themes in source",
+                        "=== Themes info: ===",
+                        "1 blocks, 2 lines, 13 bytes",
+                        "max_len_line=13, max_block=2 lines, 14 bytes",
+                        "Summary size of deleted equal blocks=0",
+                        "The program worked S seconds"};
   Lines lines = protocol();
   ASSERT_GE(lines.size(), 16u);
   EXPECT_EQ(Lines(lines.begin(), lines.begin() + 4), start);
@@ -226,9 +224,7 @@ TEST_F(BatchTest, AnswersTypedOnStandardInput) {
   for (const auto& answer : answers) {
     SCOPED_TRACE(answer.keys);
     remove_outputs();
-    BatchOptions options;
-    options.input = answer.keys;
-    BatchRun done = run({"ans=n"}, options);
+    BatchRun done = run({"ans=n"}, {.input = answer.keys});
     ASSERT_EQ(done.status, 0);
     EXPECT_EQ(done.list(),
               concat({start_of_list(4),
@@ -241,9 +237,8 @@ TEST_F(BatchTest, AnswersTypedOnStandardInput) {
     EXPECT_EQ(read_file(at("#dbl")), answer.doubles);
     EXPECT_EQ(done.err, answer.echo);
     int found = 0;
-    for (const std::string& line : protocol()) {
+    for (const std::string& line : protocol())
       if (line.find(" similar blocks found") != std::string::npos) found += std::stoi(line);
-    }
     EXPECT_EQ(found, answer.found);
   }
 }
@@ -272,14 +267,14 @@ TEST_F(BatchTest, RefusedAndFailedRuns) {
   const std::string source =
       "the cat sat on the mat\n\nthe cat sat on a mat\n\na dog ran\n\nnothing\n\ntail";
   write_file(at("#src"), source);
+  std::string big;  // 40 blocks without theme, about 1 KB each
+  for (int l = 0; l < 400; ++l) big += std::string(99, 'x') + (l % 10 < 9 ? "\n" : "\n\n");
+  write_file(at("big"), big);
   ASSERT_EQ(mkdir(at("folder").c_str(), 0755), 0);
   ASSERT_EQ(mkfifo(at("pipe").c_str(), 0666), 0);  // nobody writes or reads it
   ASSERT_EQ(symlink("#src", at("soft link").c_str()), 0);
   ASSERT_EQ(link(at("#kwd").c_str(), at("hard link").c_str()), 0);
   ASSERT_EQ(symlink("out", at("link").c_str()), 0);  // to a file not made yet
-  std::string big;                                   // 40 blocks without theme, about 1 KB each
-  for (int l = 0; l < 400; ++l) big += std::string(99, 'x') + (l % 10 < 9 ? "\n" : "\n\n");
-  write_file(at("big"), big);
   const std::string usage = kUsage[0], restored = "Outputs restored to their size before the run",
                     full = "/dev/full: No space left on device", r300(300, 'r');
   struct Case {
@@ -371,13 +366,11 @@ TEST(Terminal, Cp866TextIsConvertedForATerminalOnly) {
   BatchRun piped = run_batch(dir.path(), {"ans=n"});
   ASSERT_EQ(piped.status, 0) << piped.err;
   std::string expected = piped.out;
-  for (const auto& [cp866, utf8] : lines) {
+  for (const auto& [cp866, utf8] : lines)
     expected.replace(expected.find(cp866), cp866.size(), utf8);
-  }
   ASSERT_NE(expected, piped.out);
-  BatchOptions terminal;  // the same run with standard output on a terminal
-  terminal.terminal = true;
-  BatchRun shown = run_batch(dir.path(), {"ans=n"}, terminal);
+  // The same run with standard output on a terminal.
+  BatchRun shown = run_batch(dir.path(), {"ans=n"}, {.terminal = true});
   EXPECT_EQ(shown.status, 0);
   EXPECT_EQ(shown.out, expected);
 }

@@ -65,9 +65,8 @@ SplitInput split_input(const uint8_t* data, size_t size) {
 // A file in memory holding `bytes` (named /proc/self/fd/N for open()).
 int memory_file(const std::string& bytes) {
   int fd = memfd_create("karvel-fuzz", MFD_CLOEXEC);
-  if (fd < 0 || pwrite(fd, bytes.data(), bytes.size(), 0) != static_cast<ssize_t>(bytes.size())) {
+  if (fd < 0 || pwrite(fd, bytes.data(), bytes.size(), 0) != static_cast<ssize_t>(bytes.size()))
     fail("no file in memory");
-  }
   return fd;
 }
 
@@ -130,9 +129,8 @@ int keywords_input(const uint8_t* data, size_t size) {
   KeywordTable table;
   load_table(input, table, messages);
   if (table.get_keyword_count() > kMaxKeywords) fail("more keywords than the limit");
-  for (uint32_t k = 0; k < table.get_keyword_count(); ++k) {
+  for (uint32_t k = 0; k < table.get_keyword_count(); ++k)
     if (table.get_search_type(k) > SEARCH_WORD_END) fail("a keyword with an unknown type");
-  }
   table.log_keywords_information(messages);
   // One block: the reads of the source part, up to the read that ends it.
   CurrentBlock block;

@@ -77,9 +77,8 @@ class Cutter {
     if (natural != index_of_.end()) options.push_back(natural->second);
     for (size_t c : by_first_byte_[static_cast<unsigned char>(output[pos])]) {
       const std::string& block = candidates_[c];
-      if ((options.empty() || c != options[0]) && output.compare(pos, block.size(), block) == 0) {
+      if ((options.empty() || c != options[0]) && output.compare(pos, block.size(), block) == 0)
         options.push_back(c);
-      }
     }
     return options;
   }
@@ -101,11 +100,10 @@ struct Frame {
 
 constexpr size_t kSearchBudget = 1000000;  // blocks tried before giving up
 
-// Searches for a cut of all `outputs` into source blocks that uses no block
-// more often than the source holds it (`remaining`) and writes at least one
-// block of `required_kinds` kinds (all of them, or none for a run that was
-// stopped). Fills *written (times each candidate is used) and *reached (the
-// farthest offset a cut reached).
+// Searches a cut of all `outputs` into source blocks using none more often
+// than the source holds it (`remaining`), with blocks of `required_kinds`
+// kinds (all, or none for a stopped run). Fills *written (uses of each
+// candidate) and *reached (the farthest offset a cut reached).
 bool find_sound_cut(const std::vector<const std::string*>& outputs, const Cutter& cutter,
                     std::vector<size_t> remaining, const std::vector<size_t>& kind_of,
                     size_t kind_count, size_t required_kinds, std::vector<size_t>* written,
@@ -173,9 +171,8 @@ std::string random_line(Random& random, const std::vector<std::string>& vocabula
       line += random.pick(vocabulary);
     }
   }
-  for (const std::string& odd : {std::string(1, '\0'), std::string(2, '\xFF'), std::string("\r")}) {
+  for (const std::string& odd : {std::string(1, '\0'), std::string(2, '\xFF'), std::string("\r")})
     if (random.chance(3)) line.insert(random.below(static_cast<uint32_t>(line.size()) + 1), odd);
-  }
   return line;
 }
 
@@ -196,9 +193,8 @@ std::string render(Random& random, const std::vector<std::string>& lines, int st
 
 std::vector<ReadEnd> line_reads(const std::string& bytes) {
   std::vector<ReadEnd> reads;
-  for (size_t pos = 0; pos < bytes.size(); pos = reads.back().end) {
+  for (size_t pos = 0; pos < bytes.size(); pos = reads.back().end)
     reads.push_back(read_line(bytes, pos).end);
-  }
   return reads;
 }
 
@@ -329,9 +325,8 @@ std::string random_source(Random& random, const std::vector<std::string>& vocabu
       if (change == 2) lines[at] += " " + random.pick(vocabulary);
       bytes = render(random, lines, style);
     } else {
-      for (uint32_t i = 1 + random.below(5); i > 0; --i) {
+      for (uint32_t i = 1 + random.below(5); i > 0; --i)
         lines.push_back(random_line(random, vocabulary));
-      }
       bytes = render(random, lines, style);
     }
     texts.push_back(lines);

@@ -14,10 +14,10 @@
 
 namespace karvel::hardening {
 
-// The line reads of `bytes`: a read takes at most 99 characters, or fewer
-// through a line feed; CR LF counts as one character (the LF) and stays in
-// the bytes. A read is empty when its first character is LF or NUL, or when
-// it is exactly CR LF; an empty read at the start of a line ends a block.
+// The line reads of `bytes`: at most 99 characters, or fewer through a line
+// feed; CR LF counts as one character (the LF). A read is empty when its first
+// character is LF or NUL, or it is exactly CR LF; an empty read at the start
+// of a line ends a block.
 struct ReadEnd {
   size_t end;  // the offset just after the read
   bool empty;
@@ -47,8 +47,7 @@ ConservationResult check_conservation(const std::string& source, const std::stri
                                       const std::string& dbl, const std::string& rst,
                                       bool complete = true);
 
-// Some bytes for messages: control bytes and bytes above 126 escaped, cut
-// after `limit`.
+// Bytes for messages: control bytes and those above 126 escaped, cut at `limit`.
 std::string printable(const std::string& bytes, size_t limit = 60);
 
 // A small deterministic generator (splitmix64: the same numbers everywhere).

@@ -51,8 +51,7 @@ TEST(OddInputs, RunsCompleteAndKeepEverything) {
   // 3393 reads: the same count as 200001 in 16 bits.
   const std::string small = numbered(3392, "entry %d of the corpus\n", 7) + "\n";
   const std::string cr0 = "one\rtwo\nx\r\r\n\r\n", cr1 = "\rthree cat\n\n";
-  std::string b150;
-  while (b150.size() < 150) b150 += "abcdefghij";
+  const std::string b150 = numbered(15, "abcdefghi%d", 10);
   const std::string low = "text kw0001 x\n\n", high = "text kw4998 y\n\n",
                     late = "text kw5500 z\n\n";
   const std::string abv = "\xA0\xA1\xA2 small letters\n\n", yayu = "text \xEF\xEE text\n\n",

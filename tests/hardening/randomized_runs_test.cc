@@ -151,9 +151,8 @@ std::string run_and_check(RunContext& context, const TempDir& dir, const std::st
   return problems;
 }
 
-// A run in `dir` that does not complete: refused for a zero ratio or a
-// missing source, failed on a full disk, or stopped during its set-up (when
-// it first shows its total of blocks, before its stop check).
+// A run in `dir` that does not complete: refused (a zero ratio, no source),
+// failed on a full disk, or stopped when it first shows its total of blocks.
 std::string run_that_fails(RunContext& context, const TempDir& dir, int kind) {
   RunNames names = RunNames::defaults_in(dir.path());
   if (kind == 1) names.src = dir.file("missing");
@@ -211,12 +210,10 @@ void run_seeds(uint64_t first, uint64_t count, Vary vary) {
   }
 }
 
-// Text sources in three ways: with the answers that ask nothing (group,
-// always yes, never), the UTF-8 rules over text that is mostly not UTF-8 and
-// debug now and then; with Rst=Dst off and any ratios; and asking about every
-// similar pair, answered N (keep both), B (group them), G (group this and all
-// later pairs) or Q (stop asking), with other keys in between, which are
-// skipped (when the keys run out the answer is N).
+// Text sources in three ways: answers that ask nothing (group, always yes,
+// never), UTF-8 rules over mostly other text, debug; Rst=Dst off, any ratios;
+// every similar pair asked, answered N, B (group them), G (group all later
+// pairs) or Q (stop asking), other keys skipped, N once the keys run out.
 TEST(RandomizedRuns, EveryBlockOfTextSourcesIsAccountedFor) {
   run_seeds(1, 700, [](Random& random, std::string&, std::string&, Switches& switches) {
     switch (random.below(3)) {
@@ -249,9 +246,8 @@ TEST(RandomizedRuns, BinarySourcesLoseNothing) {
       source += random.chance(50) ? common[random.below(sizeof common)]
                                   : static_cast<char>(random.below(256));
     }
-    for (size_t n = random.below(200); n > 0; --n) {
+    for (size_t n = random.below(200); n > 0; --n)
       keywords += random.chance(20) ? '\n' : static_cast<char>(random.below(256));
-    }
   });
 }
 

@@ -64,9 +64,8 @@ bool has_line(const std::vector<std::string>& lines, const std::string& line) {
 
 std::vector<std::string> error_lines(const std::vector<std::string>& lines) {
   std::vector<std::string> errors;
-  for (const std::string& line : lines) {
+  for (const std::string& line : lines)
     if (line.rfind("Error: ", 0) == 0) errors.push_back(line);
-  }
   return errors;
 }
 
@@ -113,30 +112,20 @@ BatchRun run_batch(const std::string& dir, const std::vector<std::string>& argum
   }
   for (int fd : fds) close(fd);
   if (pid < 0) return run;
-  // What the terminal shows, read until the program closes it, without the
-  // CR of its line ends.
+  // What the terminal shows until the program closes it, without its CRs.
   char chunk[4096];
-  for (ssize_t got; terminal >= 0 && (got = read(terminal, chunk, sizeof chunk)) > 0;) {
+  for (ssize_t got; terminal >= 0 && (got = read(terminal, chunk, sizeof chunk)) > 0;)
     for (ssize_t i = 0; i < got; ++i) run.out += chunk[i] == '\r' ? "" : std::string(1, chunk[i]);
-  }
   // Waits for the end, sending the signals on time and killing the program
   // at the deadline.
   auto start = std::chrono::steady_clock::now();
   int status = 0, sent = 0, to_send = options.signal == 0 ? 0 : options.second_after_ms < 0 ? 1 : 2;
   for (pid_t ended = 0; ended != pid && !(ended < 0 && errno != EINTR);) {
     usleep(1000);
-    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                  std::chrono::steady_clock::now() - start)
-                  .count();
-    if (sent < to_send &&
-        ms >= options.signal_after_ms + (sent == 0 ? 0 : options.second_after_ms)) {
-      kill(pid, options.signal);
-      ++sent;
-    }
-    if (ms >= options.timeout_seconds * 1000LL) {
-      run.timed_out = true;
-      kill(pid, SIGKILL);
-    }
+    auto ms = (std::chrono::steady_clock::now() - start) / std::chrono::milliseconds(1);
+    if (sent < to_send && ms >= options.signal_after_ms + (sent == 0 ? 0 : options.second_after_ms))
+      kill(pid, options.signal), ++sent;
+    if (ms >= options.timeout_seconds * 1000LL) run.timed_out = true, kill(pid, SIGKILL);
     ended = waitpid(pid, &status, run.timed_out ? 0 : WNOHANG);
   }
   run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
