@@ -38,30 +38,6 @@ Read read_line(const std::string& bytes, size_t begin) {
   return read;
 }
 
-}  // namespace
-
-std::vector<ReadEnd> line_reads(const std::string& bytes) {
-  std::vector<ReadEnd> reads;
-  for (size_t pos = 0; pos < bytes.size(); pos = reads.back().end) {
-    reads.push_back(read_line(bytes, pos).end);
-  }
-  return reads;
-}
-
-SplitText split_blocks(const std::string& bytes) {
-  SplitText split;
-  size_t block_start = 0;
-  for (const ReadEnd& read : line_reads(bytes)) {
-    if (!read.ends_block) continue;
-    split.blocks.push_back(bytes.substr(block_start, read.end - block_start));
-    block_start = read.end;
-  }
-  split.tail = bytes.substr(block_start);
-  return split;
-}
-
-namespace {
-
 // What makes two blocks "equal" for the equal-blocks pass: the same number of
 // reads, and the same text in each read (the CR of a CR LF dropped, the text
 // cut at its first NUL). Blocks with the same key are equal.
@@ -85,7 +61,6 @@ class Cutter {
       index_of_.emplace(candidates[c], c);
     }
   }
-
   // First the block that reading the output itself gives (through its first
   // read that ends a block), then every other that fits. Written in another
   // order, a few blocks are read differently (one that ended the source in
@@ -102,13 +77,11 @@ class Cutter {
     if (natural != index_of_.end()) options.push_back(natural->second);
     for (size_t c : by_first_byte_[static_cast<unsigned char>(output[pos])]) {
       const std::string& block = candidates_[c];
-      if ((options.empty() || c != options[0]) && output.compare(pos, block.size(), block) == 0) {
+      if ((options.empty() || c != options[0]) && output.compare(pos, block.size(), block) == 0)
         options.push_back(c);
-      }
     }
     return options;
   }
-
   size_t size_of(size_t c) const { return candidates_[c].size(); }
 
  private:
@@ -127,11 +100,10 @@ struct Frame {
 
 constexpr size_t kSearchBudget = 1000000;  // blocks tried before giving up
 
-// Searches for a cut of all `outputs` into source blocks that uses no block
-// more often than the source holds it (`remaining`) and writes at least one
-// block of `required_kinds` kinds (all of them, or none for a run that was
-// stopped). Fills *written (times each candidate is used) and *reached (the
-// farthest offset a cut reached).
+// Searches a cut of all `outputs` into source blocks using none more often
+// than the source holds it (`remaining`), with blocks of `required_kinds`
+// kinds (all, or none for a stopped run). Fills *written (uses of each
+// candidate) and *reached (the farthest offset a cut reached).
 bool find_sound_cut(const std::vector<const std::string*>& outputs, const Cutter& cutter,
                     std::vector<size_t> remaining, const std::vector<size_t>& kind_of,
                     size_t kind_count, size_t required_kinds, std::vector<size_t>* written,
@@ -168,89 +140,6 @@ bool find_sound_cut(const std::vector<const std::string*>& outputs, const Cutter
   return false;
 }
 
-}  // namespace
-
-std::string ConservationResult::describe() const {
-  std::string text;
-  for (const std::string& problem : problems) text += problem + "\n";
-  return text;
-}
-
-std::string printable(const std::string& bytes, size_t limit) {
-  std::string text = "\"";
-  for (size_t i = 0; i < bytes.size() && i < limit; ++i) {
-    unsigned char c = static_cast<unsigned char>(bytes[i]);
-    char hex[8];
-    snprintf(hex, sizeof hex, "\\x%02x", c);
-    bool plain = c >= 32 && c <= 126 && c != '"' && c != '\\';
-    text += c == '\n' ? std::string("\\n") : plain ? std::string(1, static_cast<char>(c)) : hex;
-  }
-  text += bytes.size() > limit ? "\"..." : "\"";
-  return text + " (" + std::to_string(bytes.size()) + " bytes)";
-}
-
-ConservationResult check_conservation(const std::string& source, const std::string& dst,
-                                      const std::string& dbl, const std::string& rst,
-                                      bool complete) {
-  ConservationResult result;
-  SplitText split = split_blocks(source);
-  result.source_blocks = split.blocks.size();
-
-  // Distinct block bytes, how often each occurs in the source, and its kind
-  // (equal blocks are of one).
-  std::vector<std::string> candidates;
-  std::vector<size_t> in_source, kind_of;
-  std::map<std::string, size_t> index_of, kinds;
-  for (size_t b = 0; b < split.blocks.size(); ++b) {
-    auto [it, added] = index_of.emplace(split.blocks[b], candidates.size());
-    if (added) {
-      candidates.push_back(split.blocks[b]);
-      in_source.push_back(0);
-      kind_of.push_back(kinds.emplace(equality_key(split.blocks[b]), kinds.size()).first->second);
-    }
-    in_source[it->second] += 1;
-  }
-
-  if (!dst.empty()) {
-    result.problems.push_back("the destination file is not empty although Rst=Dst is on: " +
-                              printable(dst));
-  }
-  std::string rest_blocks = rst;
-  const std::string& tail = split.tail;
-  if (rst.size() >= tail.size() && rst.compare(rst.size() - tail.size(), tail.size(), tail) == 0) {
-    rest_blocks.resize(rst.size() - tail.size());
-  } else if (complete) {
-    result.problems.push_back("the tail after the last block is not at the end of the rest file: " +
-                              printable(tail));
-  }
-
-  std::vector<size_t> written;
-  size_t reached = 0;
-  Cutter cutter(candidates);
-  if (find_sound_cut({&dst, &dbl, &rest_blocks}, cutter, in_source, kind_of, kinds.size(),
-                     complete ? kinds.size() : 0, &written, &reached)) {
-    for (size_t n : written) result.written_blocks += n;
-    return result;
-  }
-
-  // No sound cut: name an output that is not made of source blocks at all.
-  const std::pair<const char*, const std::string*> outputs[] = {
-      {"destination", &dst}, {"doubles", &dbl}, {"rest", &rest_blocks}};
-  for (const auto& [name, bytes] : outputs) {
-    if (find_sound_cut({bytes}, cutter, in_source, kind_of, kinds.size(), 0, &written, &reached))
-      continue;
-    result.problems.push_back(std::string("the ") + name +
-                              " file is not made of source blocks from offset " +
-                              std::to_string(reached) + ": " + printable(bytes->substr(reached)));
-  }
-  result.problems.push_back(
-      "the outputs cannot be cut into source blocks, each written at most as often as the source "
-      "holds it, with at least one block of each kind of equal blocks");
-  return result;
-}
-
-namespace {
-
 // Letters the words are made of: Latin in both cases, code page 866 Cyrillic
 // capitals (0x80..0x9F) and small letters (0xA0..0xAF, 0xE0..0xEF).
 const std::vector<std::string> kLetters = {"a",    "b",    "c",    "o",    "A",    "B",
@@ -282,9 +171,8 @@ std::string random_line(Random& random, const std::vector<std::string>& vocabula
       line += random.pick(vocabulary);
     }
   }
-  for (const std::string& odd : {std::string(1, '\0'), std::string(2, '\xFF'), std::string("\r")}) {
+  for (const std::string& odd : {std::string(1, '\0'), std::string(2, '\xFF'), std::string("\r")})
     if (random.chance(3)) line.insert(random.below(static_cast<uint32_t>(line.size()) + 1), odd);
-  }
   return line;
 }
 
@@ -302,6 +190,100 @@ std::string render(Random& random, const std::vector<std::string>& lines, int st
 }
 
 }  // namespace
+
+std::vector<ReadEnd> line_reads(const std::string& bytes) {
+  std::vector<ReadEnd> reads;
+  for (size_t pos = 0; pos < bytes.size(); pos = reads.back().end)
+    reads.push_back(read_line(bytes, pos).end);
+  return reads;
+}
+
+SplitText split_blocks(const std::string& bytes) {
+  SplitText split;
+  size_t block_start = 0;
+  for (const ReadEnd& read : line_reads(bytes)) {
+    if (!read.ends_block) continue;
+    split.blocks.push_back(bytes.substr(block_start, read.end - block_start));
+    block_start = read.end;
+  }
+  split.tail = bytes.substr(block_start);
+  return split;
+}
+
+std::string ConservationResult::describe() const {
+  std::string text;
+  for (const std::string& problem : problems) text += problem + "\n";
+  return text;
+}
+
+std::string printable(const std::string& bytes, size_t limit) {
+  std::string text = "\"";
+  for (size_t i = 0; i < bytes.size() && i < limit; ++i) {
+    unsigned char c = static_cast<unsigned char>(bytes[i]);
+    char hex[8];
+    snprintf(hex, sizeof hex, "\\x%02x", c);
+    bool plain = c >= 32 && c <= 126 && c != '"' && c != '\\';
+    text += c == '\n' ? std::string("\\n") : plain ? std::string(1, static_cast<char>(c)) : hex;
+  }
+  text += bytes.size() > limit ? "\"..." : "\"";
+  return text + " (" + std::to_string(bytes.size()) + " bytes)";
+}
+
+ConservationResult check_conservation(const std::string& source, const std::string& dst,
+                                      const std::string& dbl, const std::string& rst,
+                                      bool complete) {
+  ConservationResult result;
+  SplitText split = split_blocks(source);
+  result.source_blocks = split.blocks.size();
+  // Distinct block bytes, how often each occurs in the source, and its kind
+  // (equal blocks are of one).
+  std::vector<std::string> candidates;
+  std::vector<size_t> in_source, kind_of;
+  std::map<std::string, size_t> index_of, kinds;
+  for (size_t b = 0; b < split.blocks.size(); ++b) {
+    auto [it, added] = index_of.emplace(split.blocks[b], candidates.size());
+    if (added) {
+      candidates.push_back(split.blocks[b]);
+      in_source.push_back(0);
+      kind_of.push_back(kinds.emplace(equality_key(split.blocks[b]), kinds.size()).first->second);
+    }
+    in_source[it->second] += 1;
+  }
+  if (!dst.empty()) {
+    result.problems.push_back("the destination file is not empty although Rst=Dst is on: " +
+                              printable(dst));
+  }
+  std::string rest_blocks = rst;
+  const std::string& tail = split.tail;
+  if (rst.size() >= tail.size() && rst.compare(rst.size() - tail.size(), tail.size(), tail) == 0) {
+    rest_blocks.resize(rst.size() - tail.size());
+  } else if (complete) {
+    result.problems.push_back("the tail after the last block is not at the end of the rest file: " +
+                              printable(tail));
+  }
+  std::vector<size_t> written;
+  size_t reached = 0;
+  Cutter cutter(candidates);
+  if (find_sound_cut({&dst, &dbl, &rest_blocks}, cutter, in_source, kind_of, kinds.size(),
+                     complete ? kinds.size() : 0, &written, &reached)) {
+    for (size_t n : written) result.written_blocks += n;
+    return result;
+  }
+  // No sound cut: name an output that is not made of source blocks at all.
+  const std::pair<const char*, const std::string*> outputs[] = {
+      {"destination", &dst}, {"doubles", &dbl}, {"rest", &rest_blocks}};
+  for (const auto& [name, bytes] : outputs) {
+    if (find_sound_cut({bytes}, cutter, in_source, kind_of, kinds.size(), 0, &written, &reached))
+      continue;
+    result.problems.push_back(std::string("the ") + name +
+                              " file is not made of source blocks from offset " +
+                              std::to_string(reached) + ": " + printable(bytes->substr(reached)));
+  }
+  result.problems.push_back(
+      "the outputs cannot be cut into source blocks, each written at most as often as the source "
+      "holds it, with at least one block of each kind of equal blocks");
+  return result;
+}
 
 uint64_t Random::next() {
   uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
@@ -343,9 +325,8 @@ std::string random_source(Random& random, const std::vector<std::string>& vocabu
       if (change == 2) lines[at] += " " + random.pick(vocabulary);
       bytes = render(random, lines, style);
     } else {
-      for (uint32_t i = 1 + random.below(5); i > 0; --i) {
+      for (uint32_t i = 1 + random.below(5); i > 0; --i)
         lines.push_back(random_line(random, vocabulary));
-      }
       bytes = render(random, lines, style);
     }
     texts.push_back(lines);

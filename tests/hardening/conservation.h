@@ -1,10 +1,8 @@
-// The conservation check: after a run with the default switches (Rst=Dst,
-// Sort Blocks and the similarity search on, outputs empty before the run),
-// every block of the source, and the tail after its last block, must be
-// accounted for: written once to one output, or deleted as equal to a written
-// block of its kind; nothing else may appear. It has its own block splitter,
-// independent of the program's reader, so that a fault there cannot hide.
-// And seeded random sources and keywords files for the randomized runs.
+// The conservation check: after a run with the default switches (outputs
+// empty before it), every source block and the tail after the last one must
+// be written once to one output, or deleted as equal to a written block of its
+// kind; nothing else may appear. Its block splitter is its own, so that a
+// fault of the program's reader cannot hide. And seeded random inputs.
 
 #ifndef KARVEL_TESTS_HARDENING_CONSERVATION_H_
 #define KARVEL_TESTS_HARDENING_CONSERVATION_H_
@@ -16,10 +14,10 @@
 
 namespace karvel::hardening {
 
-// The line reads of `bytes`: a read takes at most 99 characters, or fewer
-// through a line feed; CR LF counts as one character (the LF) and stays in
-// the bytes. A read is empty when its first character is LF or NUL, or when
-// it is exactly CR LF; an empty read at the start of a line ends a block.
+// The line reads of `bytes`: at most 99 characters, or fewer through a line
+// feed; CR LF counts as one character (the LF). A read is empty when its first
+// character is LF or NUL, or it is exactly CR LF; an empty read at the start
+// of a line ends a block.
 struct ReadEnd {
   size_t end;  // the offset just after the read
   bool empty;
@@ -42,16 +40,14 @@ struct ConservationResult {
   std::string describe() const;  // the problems, one a line
 };
 
-// Checks the whole destination, doubles and rest files after a run against
-// its source. For a stopped run (`complete` false) blocks may be missing, but
-// the outputs must still be whole source blocks, none written more often than
-// the source holds it.
+// Checks the outputs of a run against its source. For a stopped run (`complete`
+// false) blocks may be missing, but the outputs must be whole source blocks,
+// none written more often than the source holds it.
 ConservationResult check_conservation(const std::string& source, const std::string& dst,
                                       const std::string& dbl, const std::string& rst,
                                       bool complete = true);
 
-// Some bytes for messages: control bytes and bytes above 126 escaped, cut
-// after `limit`.
+// Bytes for messages: control bytes and those above 126 escaped, cut at `limit`.
 std::string printable(const std::string& bytes, size_t limit = 60);
 
 // A small deterministic generator (splitmix64: the same numbers everywhere).
@@ -70,11 +66,11 @@ class Random {
   uint64_t state_;
 };
 
-// The generators draw from a few words per seed, over small alphabets, so
-// that duplicates, near duplicates and keyword matches are frequent. Sources
-// (a few kilobytes) mix LF and CR LF, lone CRs, NULs, code page 866 letters,
-// long lines, runs of empty lines and a tail; keywords files come in both
-// modes, with all four marks, separators, marks only and overlong lines.
+// Few words per seed over small alphabets, so that duplicates, near duplicates
+// and keyword matches are frequent. Sources (a few KB) mix LF and CR LF, lone
+// CRs, NULs, code page 866, long lines, runs of empty lines and a tail;
+// keywords files come in both modes, with all marks, separators, marks only
+// and overlong lines.
 std::vector<std::string> random_vocabulary(Random& random);
 std::string random_source(Random& random, const std::vector<std::string>& vocabulary);
 std::string random_keywords(Random& random, const std::vector<std::string>& vocabulary);

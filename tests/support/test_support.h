@@ -41,9 +41,8 @@ std::vector<std::string> split_lines(const std::string& text);  // line feeds re
 bool has_line(const std::vector<std::string>& lines, const std::string& line);
 std::vector<std::string> error_lines(const std::vector<std::string>& lines);  // "Error: ..."
 
-// Records the output list and the fields; answers the similarity question
-// from a prepared string of keys (-1 once they are used up). The on_ hooks,
-// when set, are called on each line, field and question.
+// Records the output list and the fields set; answers questions from `keys`
+// (-1 once used up); the on_ hooks are called on each line, field and question.
 class RecordingView : public RunView {
  public:
   void append_output_line(const std::string& line) override {
@@ -76,10 +75,10 @@ struct RunNames {
 struct BatchOptions {
   int timeout_seconds = 60;      // then the program is killed and timed_out set
   uint64_t file_size_limit = 0;  // when not 0, writes past it fail
-  // When not 0, sent `signal_after_ms` after the start, and once more
-  // `second_after_ms` later when that is not negative.
+  // When not 0, sent after signal_after_ms, again second_after_ms later if >= 0.
   int signal = 0, signal_after_ms = 0, second_after_ms = -1;
   std::string input = "";  // standard input
+  bool terminal = false;   // standard output on a terminal in a UTF-8 locale
 };
 
 struct BatchRun {
@@ -94,18 +93,14 @@ struct BatchRun {
 BatchRun run_batch(const std::string& dir, const std::vector<std::string>& arguments,
                    const BatchOptions& options = {});
 
-// karvel-batch with the default names in a fresh folder holding `source`
-// and `keywords`: what came out, and the checks.
+// karvel-batch in a fresh folder holding `source` and `keywords`, expected to
+// complete in time without errors, keep its inputs and lose nothing.
 struct CheckedRun {
   BatchRun batch;
   std::string dst, dbl, rst;
-  bool inputs_unchanged = false;
   ConservationResult conservation;
 };
 CheckedRun run_checked(const std::string& source, const std::string& keywords);
-
-// Ended in time, status 0, no "Error: " line, inputs unchanged, nothing lost.
-void expect_completed_and_conserved(const CheckedRun& run);
 
 }  // namespace karvel::testing
 
