@@ -4,8 +4,8 @@
 // are performed on the GUI thread through start_runs; the worker's part is in
 // worker_test.
 
+#include <QAbstractButton>
 #include <QAction>
-#include <QCheckBox>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -114,7 +114,7 @@ class DialogTest : public QObject {
     QVERIFY(!dialog.isVisible());
   }
 
-  void numbered_names_fill_the_file_fields() {
+  void numbered_names_and_the_help_text() {
     RunContext context;
     MainDialog dialog(context);
     dialog.make_auto_names(7);
@@ -135,11 +135,9 @@ class DialogTest : public QObject {
     dialog.auto_names_command();
     QCOMPARE(dialog.auto_number(), 0u);
     QCOMPARE(text_of(dialog, kDoublesFile), QStringLiteral("#dbl.000"));
-  }
 
-  void help_text_goes_to_the_list_and_shows_the_newest_line() {
-    RunContext context;
-    MainDialog dialog(context);
+    // Help goes to the list, whose newest line is shown.
+    dialog.output_list()->clear();
     button_of(dialog, kHelpButton)->click();
     const QStringList lines = output_lines(dialog);
     QCOMPARE(lines.size(), 6);
@@ -168,28 +166,28 @@ class DialogTest : public QObject {
     // name is taken whole.
     const QString dst = QString(120, QLatin1Char('d')) + QStringLiteral(".out");
     edit_of(dialog, kDestFile)->setText(dst);
-    box_of(dialog, kRstEqDstBox)->click();
-    QVERIFY(!box_of(dialog, kRstEqDstBox)->isChecked());
+    button_of(dialog, kRstEqDstBox)->click();
+    QVERIFY(!button_of(dialog, kRstEqDstBox)->isChecked());
     QCOMPARE(run(), 0);
     QCOMPARE(folder.read(dst), QByteArray("pear tart\nwith cream\n\n"));
     QCOMPARE(folder.read("#rst"), QByteArray("something else\n\n"));
     QVERIFY(!folder.exists(dst.left(79)));
 
     // Sort Blocks off too: nothing more reaches the destination file.
-    box_of(dialog, kSortBlocksBox)->click();
+    button_of(dialog, kSortBlocksBox)->click();
     QCOMPARE(run(), 0);
     QCOMPARE(folder.read(dst), QByteArray("pear tart\nwith cream\n\n"));
 
     // Check Similarity off: the doubles file receives nothing further.
     const QByteArray doubles = folder.read("#dbl");
     QVERIFY(!doubles.isEmpty());
-    box_of(dialog, kCheckSimilarityBox)->click();
+    button_of(dialog, kCheckSimilarityBox)->click();
     QCOMPARE(run(), 0);
     QCOMPARE(folder.read("#dbl"), doubles);
 
     // Debug Info on: the final report joins the protocol.
     const QByteArray quiet_log = folder.read("#log");
-    box_of(dialog, kDebugInfoBox)->click();
+    button_of(dialog, kDebugInfoBox)->click();
     QCOMPARE(run(), 0);
     QVERIFY(folder.read("#log").size() > quiet_log.size());
 

@@ -4,12 +4,11 @@
 // taken up gives none, a numbered series ends at its first failed run, and
 // Stop ends a run before the controls come back.
 
-#include <QCheckBox>
+#include <QAbstractButton>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPushButton>
 #include <QRandomGenerator>
 #include <QTest>
 #include <QTimer>
@@ -130,7 +129,7 @@ class WorkerTest : public QObject {
     edit_of(dialog, kAutoNumber)->setText(QStringLiteral("3"));
     dialog.auto_names_command();
     // The Auto box stays disabled for the user; the series is still there.
-    box_of(dialog, kAutoBox)->setChecked(true);
+    button_of(dialog, kAutoBox)->setChecked(true);
     QVERIFY(dialog.auto_names());
     ControlStates controls(dialog);
     Worker worker(dialog, kFastPolls);
@@ -139,8 +138,8 @@ class WorkerTest : public QObject {
 
     // Runs .003 and .004 complete, .005 has no source: three runs.
     QCOMPARE(dialog.auto_number(), 6u);
-    QVERIFY(folder.read("#log.003").contains("Set parameters:"));
-    QVERIFY(folder.read("#log.004").contains("Set parameters:"));
+    for (const char* log : {"#log.003", "#log.004"})
+      QVERIFY(folder.read(log).contains("Set parameters:"));
     QVERIFY(folder.read("#log.005").contains("Error: "));
     QVERIFY(!folder.exists("#log.006"));
     QCOMPARE(output_lines(dialog).count(QStringLiteral("Set parameters:")), 2);
@@ -173,9 +172,9 @@ class WorkerTest : public QObject {
     const int took = static_cast<int>(timer.elapsed());
     QList<QByteArray> protocol = folder.read("#log").split('\n');
     protocol.resize(protocol.size() - 2);  // the elapsed-time line and the end
-    for (const char* name : {"#dst", "#dbl", "#rst", "#log"}) QFile::remove(folder.path(name));
-
     const char* const files[] = {"#dst", "#dbl", "#rst", "#log"};
+    for (const char* name : files) QFile::remove(folder.path(name));
+
     QByteArray at_idle[4];
     bool exit_held = true;  // also when the run ends before the stop comes
     QObject::connect(&dialog, &MainDialog::running_changed, [&](bool running) {

@@ -2,12 +2,11 @@
 
 #include "dialog_support.h"
 
-#include <QCheckBox>
+#include <QAbstractButton>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPushButton>
 
 #include "app/dialog_layout.h"
 #include "app/main_dialog.h"
@@ -56,12 +55,8 @@ QLineEdit* edit_of(app::MainDialog& dialog, int id) {
   return qobject_cast<QLineEdit*>(dialog.control(id));
 }
 
-QPushButton* button_of(app::MainDialog& dialog, int id) {
-  return qobject_cast<QPushButton*>(dialog.control(id));
-}
-
-QCheckBox* box_of(app::MainDialog& dialog, int id) {
-  return qobject_cast<QCheckBox*>(dialog.control(id));
+QAbstractButton* button_of(app::MainDialog& dialog, int id) {
+  return qobject_cast<QAbstractButton*>(dialog.control(id));
 }
 
 QString text_of(app::MainDialog& dialog, int id) {

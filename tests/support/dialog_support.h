@@ -9,9 +9,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-class QCheckBox;
+class QAbstractButton;
 class QLineEdit;
-class QPushButton;
 
 namespace karvel::app {
 class MainDialog;
@@ -20,9 +19,9 @@ class MainDialog;
 namespace karvel::app_testing {
 
 // A fresh folder that holds "#src" (five blocks: two equal, one similar to
-// them, one without theme) and
-// "#kwd" (two keywords), and is made the current directory while it lives,
-// so that the dialog's default names refer to it.
+// them, one without theme) and "#kwd" (two keywords), and is made the
+// current directory while it lives, so that the dialog's default names refer
+// to it.
 class RunFolder {
  public:
   RunFolder();
@@ -44,10 +43,10 @@ class RunFolder {
 extern const char* const kSourceText;
 extern const char* const kKeywordsText;
 
-// Texts and controls of a dialog by control number.
+// Texts and controls of a dialog by control number (push buttons and check
+// boxes alike are buttons).
 QLineEdit* edit_of(app::MainDialog& dialog, int id);
-QPushButton* button_of(app::MainDialog& dialog, int id);
-QCheckBox* box_of(app::MainDialog& dialog, int id);
+QAbstractButton* button_of(app::MainDialog& dialog, int id);
 QString text_of(app::MainDialog& dialog, int id);
 QStringList output_lines(app::MainDialog& dialog);
 
