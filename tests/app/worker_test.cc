@@ -18,7 +18,6 @@
 #include <vector>
 
 #include "app/dialog_layout.h"
-#include "app/dialog_texts.h"
 #include "app/main_dialog.h"
 #include "app/worker.h"
 #include "conservation.h"
