@@ -356,21 +356,20 @@ TEST_F(BatchTest, RefusedAndFailedRuns) {
 
 // Code page 866 text (here the blocks of the similarity question) goes to a
 // terminal in the terminal's encoding, to a pipe as the bytes it is.
-TEST(Terminal, Cp866TextIsConvertedForATerminalOnly) {
+TEST_F(BatchTest, Cp866TextIsConvertedForATerminalOnly) {
   const std::vector<std::pair<std::string, std::string>> lines = {
       {"\xAA\xAE\xE2 \xE1\xA8\xA4\xA5\xAB \xAD\xA0 \xAA\xAE\xA2\xE0\xA5", "кот сидел на ковре"},
       {"\xAA\xAE\xE2 \xE1\xA8\xA4\xA5\xAB \xAD\xA0 \xAA\xE0\xEB\xE8\xA5", "кот сидел на крыше"}};
-  TempDir dir;
-  write_file(dir.file("#kwd"), "\xAA\xAE\xE2\n");
-  write_file(dir.file("#src"), lines[0].first + "\n\n" + lines[1].first + "\n\n");
-  BatchRun piped = run_batch(dir.path(), {"ans=n"});
+  write_file(at("#kwd"), "\xAA\xAE\xE2\n");
+  write_file(at("#src"), lines[0].first + "\n\n" + lines[1].first + "\n\n");
+  BatchRun piped = run({"ans=n"});
   ASSERT_EQ(piped.status, 0) << piped.err;
   std::string expected = piped.out;
   for (const auto& [cp866, utf8] : lines)
     expected.replace(expected.find(cp866), cp866.size(), utf8);
   ASSERT_NE(expected, piped.out);
   // The same run with standard output on a terminal.
-  BatchRun shown = run_batch(dir.path(), {"ans=n"}, {.terminal = true});
+  BatchRun shown = run({"ans=n"}, {.terminal = true});
   EXPECT_EQ(shown.status, 0);
   EXPECT_EQ(shown.out, expected);
 }

@@ -17,7 +17,6 @@
 
 #include <gtest/gtest.h>
 
-#include "conservation.h"
 #include "files/output_faults.h"
 #include "files/source_map.h"
 #include "test_support.h"
