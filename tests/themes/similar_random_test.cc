@@ -257,10 +257,7 @@ void compare_on_random_themes(uint32_t seed, int mode, uint32_t limit, bool larg
   const uint32_t similarity_ratios[] = {0, 50, 70, 100, 0x80000000u, 33};
   ProgramConfiguration configuration;
   configuration.set_similar_limit(limit);
-  LiteralSwitches switches;
-  switches.limit = limit;
-  switches.group_mode = mode == 0;
-  switches.always_yes = mode == 1;
+  LiteralSwitches switches{.limit = limit, .always_yes = mode == 1, .group_mode = mode == 0};
   configuration.set_group_mode(switches.group_mode);
   configuration.set_always_yes(switches.always_yes);
   std::string keys;
