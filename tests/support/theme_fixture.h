@@ -29,7 +29,6 @@ namespace karvel::testing {
 // themes the test chooses.
 struct IndexedSource {
   TempDir dir;
-  std::string text;
   std::vector<std::string> block_bytes;         // by block number
   std::vector<std::vector<std::string>> slots;  // by block number: slot strings of its reads
   SourceFile source;
@@ -55,7 +54,7 @@ struct IndexedSource {
   // apart.
   void build(const std::vector<std::string>& blocks, const std::vector<uint32_t>& themes,
              bool same_fingerprints = false) {
-    text.clear();
+    std::string text;
     for (const std::string& b : blocks) text += b;
     write_file(dir.file("source"), text);
     source.fd = open(dir.file("source").c_str(), O_RDONLY);
@@ -71,8 +70,6 @@ struct IndexedSource {
     ASSERT_TRUE(
         find_offsets(source.fd, "source", matcher, n, statistics.max_block_lines, index, quiet)
             .ok());
-    block_bytes.clear();
-    slots.clear();
     for (uint32_t i = 0; i < n; ++i) {
       uint64_t hash = same_fingerprints ? 7 : index.content_hash(i);
       index.set_block(i, index.offset(i), index.lines(i), themes[i], hash);

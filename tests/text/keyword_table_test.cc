@@ -22,18 +22,15 @@
 namespace karvel {
 namespace {
 
-using testing::RecordingView;
-using testing::TempDir;
-
 // Loads `content` as a keywords file: "K keywords, T themes" (", end" when
 // the file was read to its end), then each keyword as text/type/theme (the
 // first and the last when there are more than ten). The protocol must hold
 // what the load showed.
 std::string load(const std::string& content) {
   build_fold_table();
-  TempDir dir;
+  testing::TempDir dir;
   testing::write_file(dir.file("kwd"), content);
-  RecordingView view;
+  testing::RecordingView view;
   OutputFile protocol;
   EXPECT_TRUE(protocol.open(dir.file("log"), OutputFile::Mode::kCreate));
   Messages messages;
@@ -93,7 +90,7 @@ TEST(LoadKeywords, MarksModesPortionsAndLimits) {
   for (const auto& c : cases) EXPECT_EQ(load(c.content), c.table) << c.content.substr(0, 40);
 
   // A directory opens for reading but every read fails.
-  TempDir dir;
+  testing::TempDir dir;
   int fd = open(dir.path().c_str(), O_RDONLY);
   KeywordTable table;
   Messages messages;

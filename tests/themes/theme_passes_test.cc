@@ -23,8 +23,6 @@
 namespace karvel {
 namespace {
 
-using testing::IndexedSource;
-
 // Few and many distinct lengths, long runs of one length, lengths past the
 // 16-bit range, from the first order or a shuffled one.
 TEST(ExchangeSort, MatchesTheLiteralSortOnRandomInputs) {
@@ -62,7 +60,7 @@ TEST(EqualBlocks, LongAndBigBlocksStopAndTheRoom) {
   while (body.size() < (1 << 20) + 1000) body += "a line of the big block\n";
   for (char c : body) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
   const std::string similar[] = {body + "beta, alpha End\n\n", "alpha beta\n\n"};
-  IndexedSource s;
+  testing::IndexedSource s;
   s.build({huge + "\n", "\n", "\n", body + "end\n\n", crlf + "end\r\n\n", similar[0], similar[1]},
           {0, 0, 0, 1, 1, 1, 1});
   ThemeWorkspace workspace;
