@@ -1,6 +1,6 @@
 // Line reads (the 99-character cut, CR LF read as LF, NUL bytes): the cutting,
 // the buffered reader and the statistics pass, with the progress it shows,
-// against a character-by-character reading of random bytes.
+// against the conservation check's own splitter on random bytes.
 
 #include "files/line_reader.h"
 
@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include "conservation.h"
 #include "index/source_statistics.h"
 #include "messages/messages.h"
 #include "records/file_statistics.h"
@@ -22,33 +23,14 @@
 namespace karvel {
 namespace {
 
-// A read as a text-mode line read into a 100-byte buffer takes it, one
-// character at a time: the bytes taken, and the text (CR LF read as a line
-// feed) up to its first NUL.
+// A read: the bytes taken, the text up to its first NUL (CR LF read as a
+// line feed), and whether it is empty.
 struct Read {
   uint32_t raw;
   std::string text;
-  bool empty;  // begins with a line feed or NUL
+  bool empty;
   bool operator==(const Read&) const = default;
 };
-
-std::vector<Read> reference_reads(const std::string& bytes) {
-  std::vector<Read> reads;
-  for (size_t pos = 0; pos < bytes.size();) {
-    size_t start = pos, chars = 0;
-    std::string text;
-    while (pos < bytes.size() && chars < 99) {
-      bool crlf = bytes[pos] == '\r' && pos + 1 < bytes.size() && bytes[pos + 1] == '\n';
-      text += crlf ? '\n' : bytes[pos];
-      pos += crlf ? 2 : 1;
-      if (text.back() == '\n') break;
-      ++chars;
-    }
-    bool empty = text[0] == '\n' || text[0] == '\0';
-    reads.push_back({static_cast<uint32_t>(pos - start), text.substr(0, text.find('\0')), empty});
-  }
-  return reads;
-}
 
 Read read_of(const LineRead& read) {
   char slot[kLineSlotSize];
@@ -81,18 +63,23 @@ TEST(LineReadTest, CuttingReaderAndStatisticsMatchCharacterByCharacterReading) {
       if (random() % 40 == 0) bytes += std::string(99 * (1 + random() % 3), 'L');
       bytes += alphabet[random() % alphabet.size()];
     }
-    std::vector<Read> want = reference_reads(bytes), cut, taken;
+    // The reads and statistics that the conservation check's own splitter,
+    // independent of the program, gives.
+    std::vector<Read> want, cut, taken;
     FileStatistics literal;
     uint32_t running = 0;
-    for (size_t r = 0, at = 0; r < want.size(); at += want[r++].raw) {
+    size_t start = 0;
+    for (const hardening::ReadEnd& read : hardening::line_reads(bytes)) {
+      want.push_back({static_cast<uint32_t>(read.end - start), read.text, read.empty});
+      start = read.end;
       ++literal.file_lines;
       ++running;
-      if ((at == 0 || bytes[at - 1] == '\n') && want[r].empty) {
+      if (read.ends_block) {
         literal.max_block_lines = std::max(literal.max_block_lines, running);
         ++literal.file_blocks;
         running = 0;
       }
-      literal.max_len_line = std::max<uint32_t>(literal.max_len_line, want[r].text.size());
+      literal.max_len_line = std::max<uint32_t>(literal.max_len_line, read.text.size());
     }
     literal.file_bytes = bytes.size();
     std::vector<std::string> marks = {"Get_File_Statistics..."};

@@ -14,15 +14,9 @@ namespace {
 
 constexpr size_t kMaxReadChars = 99;
 
-// One line read starting at `begin`, and its text as the equality test sees
-// it (CR of CR LF dropped, cut at the first NUL).
-struct Read {
-  ReadEnd end;
-  std::string text;
-};
-
-Read read_line(const std::string& bytes, size_t begin) {
-  Read read;
+// The line read starting at `begin`.
+ReadEnd read_line(const std::string& bytes, size_t begin) {
+  ReadEnd read;
   size_t pos = begin;
   bool nul_seen = false;
   for (size_t chars = 0; pos < bytes.size() && chars < kMaxReadChars; ++chars) {
@@ -33,8 +27,9 @@ Read read_line(const std::string& bytes, size_t begin) {
     if (!nul_seen) read.text.push_back(c);
     if (c == '\n') break;
   }
-  bool empty = read.text.empty() || read.text[0] == '\n';
-  read.end = {pos, empty, empty && (begin == 0 || bytes[begin - 1] == '\n')};
+  read.end = pos;
+  read.empty = read.text.empty() || read.text[0] == '\n';
+  read.ends_block = read.empty && (begin == 0 || bytes[begin - 1] == '\n');
   return read;
 }
 
@@ -44,8 +39,8 @@ Read read_line(const std::string& bytes, size_t begin) {
 std::string equality_key(const std::string& block) {
   std::string key;
   for (size_t pos = 0; pos < block.size();) {
-    Read read = read_line(block, pos);
-    pos = read.end.end;
+    ReadEnd read = read_line(block, pos);
+    pos = read.end;
     // Each text with its length in front, so that no two read lists share a key.
     key += std::to_string(read.text.size()) + ":" + read.text;
   }
@@ -70,7 +65,7 @@ class Cutter {
     std::vector<size_t> options;
     size_t end = pos;
     for (bool ends = false; end < output.size() && !ends;) {
-      ReadEnd read = read_line(output, end).end;
+      ReadEnd read = read_line(output, end);
       end = read.end, ends = read.ends_block;
     }
     auto natural = index_of_.find(output.substr(pos, end - pos));
@@ -194,7 +189,7 @@ std::string render(Random& random, const std::vector<std::string>& lines, int st
 std::vector<ReadEnd> line_reads(const std::string& bytes) {
   std::vector<ReadEnd> reads;
   for (size_t pos = 0; pos < bytes.size(); pos = reads.back().end)
-    reads.push_back(read_line(bytes, pos).end);
+    reads.push_back(read_line(bytes, pos));
   return reads;
 }
 

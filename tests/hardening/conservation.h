@@ -22,6 +22,7 @@ struct ReadEnd {
   size_t end;  // the offset just after the read
   bool empty;
   bool ends_block;
+  std::string text;  // as the equality test sees it: CR LF read as LF, cut at the first NUL
 };
 std::vector<ReadEnd> line_reads(const std::string& bytes);
 

@@ -16,35 +16,6 @@ namespace {
 
 using namespace karvel::testing;
 
-// Blocks end with an empty read at the start of a line; what follows the
-// last one is the tail.
-TEST(ConservationSplitter, CutsReadsLikeTheProgramDoes) {
-  const std::string k98(98, 'k'), k99(99, 'k');
-  const struct {
-    std::string source;
-    std::vector<std::string> blocks;
-    std::string tail;
-  } cases[] = {
-      {"a\nb\n\nc\n\n\nlast line", {"a\nb\n\n", "c\n\n", "\n"}, "last line"},
-      // CR LF is one character and an empty read when alone; a lone CR is text.
-      {"x\r\n\r\ny\r\r\n", {"x\r\n\r\n"}, "y\r\r\n"},
-      // A read whose first character is NUL is empty, whatever follows it.
-      {std::string("z\n\0rest\nq\n", 10), {std::string("z\n\0rest\n", 8)}, "q\n"},
-      // A line of 99 characters and its line feed are two reads: the line
-      // feed alone begins no line, so it ends no block; nor does a read of a
-      // long line that begins with NUL. With CR LF the CR does not count.
-      {k99 + "\nnext", {}, k99 + "\nnext"},
-      {k99 + "\r\n\r\n", {k99 + "\r\n\r\n"}, ""},
-      {k99 + std::string("\0z\n", 3), {}, k99 + std::string("\0z\n", 3)},
-      {k98 + "\r\nnext", {}, k98 + "\r\nnext"},
-  };
-  for (const auto& c : cases) {
-    SplitText split = split_blocks(c.source);
-    EXPECT_EQ(split.blocks, c.blocks) << printable(c.source);
-    EXPECT_EQ(split.tail, c.tail) << printable(c.source);
-  }
-}
-
 // Rows with no problem text are sound outputs; the others must fail with it.
 TEST(ConservationCheck, AcceptsSoundOutputsAndCatchesEveryDamage) {
   const std::string source = "one\n\ntwo\n\none\n\nthree\r\n\r\ntail";
