@@ -29,6 +29,8 @@
 namespace karvel {
 namespace {
 
+using testing::random_text;
+
 // A source and a keywords file, the keywords loaded and the source counted,
 // ready for find_offsets. The protocol goes to the file "log".
 struct IndexRun {
@@ -55,12 +57,6 @@ struct IndexRun {
   }
   ~IndexRun() { close(fd); }
 };
-
-std::string random_text(std::mt19937& rng, const std::string& alphabet, size_t length) {
-  std::string text;
-  for (size_t i = 0; i < length; i++) text += alphabet[rng() % alphabet.size()];
-  return text;
-}
 
 const std::string kLetters = "aAbB \t.-\r`\x80\xa0\x90\xe0\x9f\xef";
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -101,6 +102,13 @@ struct CheckedRun {
   ConservationResult conservation;
 };
 CheckedRun run_checked(const std::string& source, const std::string& keywords);
+
+// `length` bytes drawn from `alphabet`.
+inline std::string random_text(std::mt19937& rng, const std::string& alphabet, size_t length) {
+  std::string text;
+  for (size_t i = 0; i < length; i++) text += alphabet[rng() % alphabet.size()];
+  return text;
+}
 
 }  // namespace karvel::testing
 

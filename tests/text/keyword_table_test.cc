@@ -22,6 +22,8 @@
 namespace karvel {
 namespace {
 
+using testing::random_text;
+
 // Loads `content` as a keywords file: "K keywords, T themes" (", end" when
 // the file was read to its end), then each keyword as text/type/theme (the
 // first and the last when there are more than ten). The protocol must hold
@@ -99,12 +101,6 @@ TEST(LoadKeywords, MarksModesPortionsAndLimits) {
   close(fd);
   EXPECT_EQ(status.text(), "Can't read keywords file words.kwd: Is a directory");
   EXPECT_FALSE(reached_end);
-}
-
-std::string random_text(std::mt19937& rng, const std::string& alphabet, size_t length) {
-  std::string text;
-  for (size_t i = 0; i < length; i++) text += alphabet[rng() % alphabet.size()];
-  return text;
 }
 
 // The matcher skips the stretches of a line where the filter passes no
