@@ -1,7 +1,7 @@
 // The main dialog on the GUI thread: its first display, window menu, tab
-// order and keys, the check boxes and fields reaching a run, numbered names,
-// the Help text, browsing for a file, the timer and the About box. Runs here
-// are performed on the GUI thread through start_runs; the worker's part is in
+// order, keys and About box, the check boxes and fields reaching a run,
+// numbered names, the Help text and browsing for a file. Runs here are
+// performed on the GUI thread through start_runs; the worker's part is in
 // worker_test.
 
 #include <QAbstractButton>
@@ -18,7 +18,6 @@
 #include <functional>
 
 #include "app/dialog_layout.h"
-#include "app/dialog_texts.h"
 #include "app/main_dialog.h"
 #include "dialog_support.h"
 #include "engine/run_context.h"
@@ -103,13 +102,24 @@ class DialogTest : public QObject {
     QVERIFY(!dialog.close());
     dialog.system_command(0xF060);
     QVERIFY(dialog.isVisible());
-    QVERIFY(button_of(dialog, kStartButton)->isEnabled());
-    QVERIFY(!button_of(dialog, kStopButton)->isEnabled());
     QCOMPARE(dialog.output_list()->count(), 0);
-    QVERIFY(!dialog.start_requested());
+    QVERIFY(!dialog.start_requested() && !button_of(dialog, kStopButton)->isEnabled());
     dialog.control(kStartButton)->setFocus();
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     QVERIFY(dialog.start_requested());
+
+    // The window menu's commands 16 to 31 open the About box.
+    QString caption, version, second;
+    with_next_modal([&](QWidget* modal) {
+      caption = modal->windowTitle();
+      version = modal->findChild<QLabel*>(QStringLiteral("about_version"))->text();
+      second = modal->findChild<QLabel*>(QStringLiteral("about_second_line"))->text();
+      modal->findChild<QPushButton*>(QStringLiteral("about_ok"))->click();
+    });
+    dialog.system_command(31);
+    QCOMPARE(caption, QStringLiteral("About Karvel"));
+    QCOMPARE(version, QStringLiteral("Karvel Version 4.0"));
+    QVERIFY(!second.isEmpty());
     button_of(dialog, kExitButton)->click();
     QVERIFY(!dialog.isVisible());
   }
@@ -228,45 +238,6 @@ class DialogTest : public QObject {
     QCOMPARE(dialog.start_runs(), 0);
     QVERIFY(folder.read(QStringLiteral("doubles.txt")).startsWith("apple pie recipe\n"));
     QVERIFY(!folder.exists(QStringLiteral("#dbl")));
-  }
-
-  // Each tick shows the seconds since the start; the credits line shows its first entry,
-  // then cycles through the table in order.
-  void timer_counts_seconds_and_cycles_the_credits_in_order() {
-    RunContext context;
-    MainDialog dialog(context);
-    auto* credits = qobject_cast<QLabel*>(dialog.control(kCreditsLine));
-    const auto lines = credit_lines();
-    QStringList shown{credits->text()};
-    for (int tick = 0; tick < 1000; ++tick) {
-      dialog.timer_tick();
-      if (credits->text() != shown.last()) shown.append(credits->text());
-    }
-    bool is_number = false;
-    QVERIFY(text_of(dialog, kSecondsCounter).toLongLong(&is_number) >= 0 && is_number);
-    QVERIFY(shown.size() > 8);
-    QCOMPARE(shown[0], QString::fromLatin1(lines[kFirstCreditShown]));
-    for (int i = 1; i < shown.size(); ++i) {
-      QCOMPARE(shown[i], QString::fromLatin1(lines[static_cast<size_t>(i - 1) % lines.size()]));
-    }
-  }
-
-  // The window menu's commands 16 to 31 open the About box (its item is 16).
-  void about_box_comes_from_the_context_menu_command() {
-    RunContext context;
-    MainDialog dialog(context);
-    dialog.show();
-    QString caption, version, second;
-    with_next_modal([&](QWidget* modal) {
-      caption = modal->windowTitle();
-      version = modal->findChild<QLabel*>(QStringLiteral("about_version"))->text();
-      second = modal->findChild<QLabel*>(QStringLiteral("about_second_line"))->text();
-      modal->findChild<QPushButton*>(QStringLiteral("about_ok"))->click();
-    });
-    dialog.system_command(31);
-    QCOMPARE(caption, QStringLiteral("About Karvel"));
-    QCOMPARE(version, QStringLiteral("Karvel Version 4.0"));
-    QVERIFY(!second.isEmpty());
   }
 };
 

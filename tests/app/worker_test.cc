@@ -111,8 +111,7 @@ class WorkerTest : public QObject {
     button_of(dialog, kExitButton)->click();
     QVERIFY(!dialog.isVisible());
     worker.end_and_wait();
-    QVERIFY(!folder.exists("#log"));
-    QVERIFY(!folder.exists("#rst"));
+    QVERIFY(!folder.exists("#log") && !folder.exists("#rst"));
     QCOMPARE(dialog.output_list()->count(), 0);
   }
 
