@@ -37,6 +37,9 @@ export QT_QPA_PLATFORM=offscreen
 if [ "$check_only" = 0 ] && [ ! -f "$build/build.ninja" ]; then
   cmake -S . -B "$build" -G Ninja -DKARVEL_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_CXX_COMPILER=g++ -DKARVEL_BUILD_BENCH=ON > /dev/null
+elif [ "$check_only" = 0 ]; then
+  # A tree made without the generator would skip the stopped runs unnoticed.
+  cmake -S . -B "$build" -DKARVEL_BUILD_BENCH=ON > /dev/null
 fi
 exec python3 - "$build" "$out" "$timeout" "$check_only" "${names[@]}" <<'EOF'
 import json, os, re, subprocess, sys, time
