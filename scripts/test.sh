@@ -4,8 +4,8 @@
 #   1. g++ build, warnings as errors, all tests (with the check that karvel-batch's
 #      words are documented), then the Debian package, built and checked;
 #   2. clang build with AddressSanitizer and UndefinedBehaviorSanitizer, all tests;
-#   3. clang build with ThreadSanitizer, the dialog, worker and threaded engine tests
-#      (label "threads");
+#   3. clang build with ThreadSanitizer, the dialog, worker, instance lock and threaded
+#      engine tests (label "threads");
 #   4. a short fuzzing session of the libFuzzer targets (scripts/fuzz.sh).
 # Build folders go to out/. Exits non-zero when any build or test fails.
 set -euo pipefail
@@ -44,7 +44,7 @@ echo "== clang, ThreadSanitizer: dialog, worker and threaded engine"
 cmake -S . -B out/tsan -G Ninja -DKARVEL_WERROR=ON -DCMAKE_BUILD_TYPE=Debug \
   -DCMAKE_CXX_COMPILER=clang++ -DKARVEL_SANITIZE=thread -DKARVEL_BUILD_BENCH=OFF
 cmake --build out/tsan -j "$jobs" --target dialog_test dialog_view_test worker_test \
-  index_tests hardening_tests
+  instance_lock_test index_tests hardening_tests
 ctest --test-dir out/tsan --output-on-failure -j "$jobs" -L threads --no-tests=error
 
 echo "== fuzzing: libFuzzer, 60 seconds per target"
