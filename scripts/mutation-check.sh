@@ -6,7 +6,8 @@
 # For each fault of scripts/mutations.txt (or only the NAMEs given) it puts
 # the fault into the source, builds BUILD (default out/mutation: a g++
 # RelWithDebInfo build with the dialog and the benchmarks, whose source
-# generator the stopped runs need, as in CI; configured when missing), runs the
+# generator the stopped runs need, as in CI; configured when missing, the
+# generator turned on in an existing tree), runs the
 # ctest suite there (-j2, each test limited to SECONDS, default 600; the
 # dialog's tests on the offscreen platform, as scripts/test.sh runs them),
 # notes whether a test failed, and puts the source back. To be done sooner,

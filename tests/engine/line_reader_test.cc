@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "conservation.h"
+#include "files/block_ends.h"
 #include "index/source_statistics.h"
 #include "messages/messages.h"
 #include "records/file_statistics.h"
@@ -23,20 +24,12 @@
 namespace karvel {
 namespace {
 
-// A read: the bytes taken, the text up to its first NUL (CR LF read as a
-// line feed), and whether it is empty.
-struct Read {
-  uint32_t raw;
-  std::string text;
-  bool empty;
-  bool operator==(const Read&) const = default;
-};
-
-Read read_of(const LineRead& read) {
+// The program's read that begins at `start`, as the splitter describes one.
+hardening::ReadEnd read_of(const LineRead& read, uint64_t start, BlockEnds& ends) {
   char slot[kLineSlotSize];
   size_t n = read.copy_to_slot(slot);
   EXPECT_EQ(n, read.text_length());
-  return {read.raw_length, std::string(slot, n), read.is_empty()};
+  return {start + read.raw_length, read.is_empty(), ends.ends_block(read), std::string(slot, n)};
 }
 
 // The counters a statistics pass gives, to compare.
@@ -65,13 +58,10 @@ TEST(LineReadTest, CuttingReaderAndStatisticsMatchCharacterByCharacterReading) {
     }
     // The reads and statistics that the conservation check's own splitter,
     // independent of the program, gives.
-    std::vector<Read> want, cut, taken;
+    const std::vector<hardening::ReadEnd> want = hardening::line_reads(bytes);
     FileStatistics literal;
     uint32_t running = 0;
-    size_t start = 0;
-    for (const hardening::ReadEnd& read : hardening::line_reads(bytes)) {
-      want.push_back({static_cast<uint32_t>(read.end - start), read.text, read.empty});
-      start = read.end;
+    for (const hardening::ReadEnd& read : want) {
       ++literal.file_lines;
       ++running;
       if (read.ends_block) {
@@ -87,8 +77,11 @@ TEST(LineReadTest, CuttingReaderAndStatisticsMatchCharacterByCharacterReading) {
       marks.push_back(std::to_string(n) + " lines");
     marks.push_back("Done");
 
-    for_each_line_read(bytes.data(), bytes.size(),
-                       [&](const LineRead& read) { cut.push_back(read_of(read)); });
+    std::vector<hardening::ReadEnd> cut, taken;
+    BlockEnds cut_ends, taken_ends;
+    for_each_line_read(bytes.data(), bytes.size(), [&](const LineRead& read) {
+      cut.push_back(read_of(read, cut.empty() ? 0 : cut.back().end, cut_ends));
+    });
     ASSERT_EQ(cut, want) << "round " << round;
     testing::write_file(dir.file("s"), bytes);
     int fd = open(dir.file("s").c_str(), O_RDONLY);
@@ -96,7 +89,7 @@ TEST(LineReadTest, CuttingReaderAndStatisticsMatchCharacterByCharacterReading) {
     LineRead read;
     for (uint64_t position = 0; reader.next(&read); position += read.raw_length) {
       ASSERT_EQ(0, memcmp(read.bytes, bytes.data() + position, read.raw_length));
-      taken.push_back(read_of(read));
+      taken.push_back(read_of(read, position, taken_ends));
     }
     EXPECT_EQ(reader.error(), 0);
     EXPECT_EQ(reader.position(), bytes.size());

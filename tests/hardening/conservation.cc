@@ -66,7 +66,8 @@ class Cutter {
     size_t end = pos;
     for (bool ends = false; end < output.size() && !ends;) {
       ReadEnd read = read_line(output, end);
-      end = read.end, ends = read.ends_block;
+      end = read.end;
+      ends = read.ends_block;
     }
     auto natural = index_of_.find(output.substr(pos, end - pos));
     if (natural != index_of_.end()) options.push_back(natural->second);
@@ -122,13 +123,15 @@ bool find_sound_cut(const std::vector<const std::string*>& outputs, const Cutter
       stack.pop_back();
       if (stack.empty()) break;
       size_t c = stack.back().options[stack.back().next - 1];  // taken back
-      ++remaining[c], --(*written)[c];
+      ++remaining[c];
+      --(*written)[c];
       if (--of_kind[kind_of[c]] == 0) --kinds_written;
       continue;
     }
     size_t c = top.options[top.next++];
     if (remaining[c] == 0) continue;
-    --remaining[c], ++(*written)[c];
+    --remaining[c];
+    ++(*written)[c];
     if (of_kind[kind_of[c]]++ == 0) ++kinds_written;
     stack.push_back(frame_at(top.output, top.pos + cutter.size_of(c)));
   }
@@ -193,18 +196,6 @@ std::vector<ReadEnd> line_reads(const std::string& bytes) {
   return reads;
 }
 
-SplitText split_blocks(const std::string& bytes) {
-  SplitText split;
-  size_t block_start = 0;
-  for (const ReadEnd& read : line_reads(bytes)) {
-    if (!read.ends_block) continue;
-    split.blocks.push_back(bytes.substr(block_start, read.end - block_start));
-    block_start = read.end;
-  }
-  split.tail = bytes.substr(block_start);
-  return split;
-}
-
 std::string ConservationResult::describe() const {
   std::string text;
   for (const std::string& problem : problems) text += problem + "\n";
@@ -228,28 +219,31 @@ ConservationResult check_conservation(const std::string& source, const std::stri
                                       const std::string& dbl, const std::string& rst,
                                       bool complete) {
   ConservationResult result;
-  SplitText split = split_blocks(source);
-  result.source_blocks = split.blocks.size();
-  // Distinct block bytes, how often each occurs in the source, and its kind
-  // (equal blocks are of one).
+  // The source's blocks: distinct block bytes, how often each occurs, and its
+  // kind (equal blocks are of one); then the tail after the last block.
   std::vector<std::string> candidates;
   std::vector<size_t> in_source, kind_of;
   std::map<std::string, size_t> index_of, kinds;
-  for (size_t b = 0; b < split.blocks.size(); ++b) {
-    auto [it, added] = index_of.emplace(split.blocks[b], candidates.size());
+  size_t block_start = 0;
+  for (const ReadEnd& read : line_reads(source)) {
+    if (!read.ends_block) continue;
+    std::string block = source.substr(block_start, read.end - block_start);
+    block_start = read.end;
+    ++result.source_blocks;
+    auto [it, added] = index_of.emplace(block, candidates.size());
     if (added) {
-      candidates.push_back(split.blocks[b]);
+      candidates.push_back(block);
       in_source.push_back(0);
-      kind_of.push_back(kinds.emplace(equality_key(split.blocks[b]), kinds.size()).first->second);
+      kind_of.push_back(kinds.emplace(equality_key(block), kinds.size()).first->second);
     }
     in_source[it->second] += 1;
   }
+  const std::string tail = source.substr(block_start);
   if (!dst.empty()) {
     result.problems.push_back("the destination file is not empty although Rst=Dst is on: " +
                               printable(dst));
   }
   std::string rest_blocks = rst;
-  const std::string& tail = split.tail;
   if (rst.size() >= tail.size() && rst.compare(rst.size() - tail.size(), tail.size(), tail) == 0) {
     rest_blocks.resize(rst.size() - tail.size());
   } else if (complete) {

@@ -23,15 +23,9 @@ struct ReadEnd {
   bool empty;
   bool ends_block;
   std::string text;  // as the equality test sees it: CR LF read as LF, cut at the first NUL
+  bool operator==(const ReadEnd&) const = default;
 };
 std::vector<ReadEnd> line_reads(const std::string& bytes);
-
-// The blocks of a file in file order, and the tail after the last one.
-struct SplitText {
-  std::vector<std::string> blocks;
-  std::string tail;
-};
-SplitText split_blocks(const std::string& bytes);
 
 struct ConservationResult {
   std::vector<std::string> problems;  // empty when everything is accounted for

@@ -241,8 +241,10 @@ TEST(ConcurrentRuns, FilesOfARunningRunAreRefused) {
   RecordingView view;               // its first similarity question waits until the test lets it go
   std::promise<void> asked, released;
   view.on_question = [&, held = false]() mutable {
-    if (!held) asked.set_value(), released.get_future().wait();
+    if (held) return;
     held = true;
+    asked.set_value();
+    released.get_future().wait();
   };
   int result = -2;
   std::thread running([&] {

@@ -210,7 +210,8 @@ TEST(RandomizedRuns, EveryBlockOfTextSourcesIsAccountedFor) {
 TEST(RandomizedRuns, BinarySourcesLoseNothing) {
   run_seeds(20001, 150, [](Random& random, std::string& source, std::string& keywords, Switches&) {
     const char common[] = {'\n', '\n', '\n', '\0', '\r', 'a', 'b', ' ', '\xFF', '\x80'};
-    source.clear(), keywords.clear();
+    source.clear();
+    keywords.clear();
     for (size_t n = random.below(3000); n > 0; --n) {
       source += random.chance(50) ? common[random.below(sizeof common)]
                                   : static_cast<char>(random.below(256));

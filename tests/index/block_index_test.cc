@@ -154,15 +154,20 @@ TEST(BlockIndexTest, FindOffsetsMatchesTheBlockReaderAndKeywordRuleAsWritten) {
   uint32_t themed = 0, blocks = 0;
   for (int round = 0; round < 400; ++round) {
     std::string source, keywords;
-    if (round == 0) full_table(rng, &source, &keywords);
-    if (round != 0) source = random_source(rng), keywords = random_keywords_file(rng);
+    if (round == 0) {
+      full_table(rng, &source, &keywords);
+    } else {
+      source = random_source(rng);
+      keywords = random_keywords_file(rng);
+    }
     IndexRun run(source, keywords);
     ASSERT_EQ(run.table.get_keyword_count() == 4999, round == 0);
     std::vector<std::vector<uint64_t>> want = literal_blocks(run);
     SCOPED_TRACE("round " + std::to_string(round));
     // find_offsets with each form of the matcher (0: dense, 1: failure links,
     // 2: shallow rows, 3: no filter), the source cut into 1 to 8 ranges.
-    for (int form = round == 0 ? 0 : round % 4; form <= round % 4 + (round == 0 ? 3 : 0); ++form) {
+    const int first_form = round == 0 ? 0 : round % 4, last_form = round == 0 ? 3 : round % 4;
+    for (int form = first_form; form <= last_form; ++form) {
       const size_t kLimits[] = {size_t{1} << 24, 1, 64, 64};
       KeywordMatcher matcher(run.table, kLimits[form], form != 3);
       ASSERT_TRUE(find_offsets(run.fd, "src", matcher, run.statistics.file_blocks,
@@ -176,16 +181,17 @@ TEST(BlockIndexTest, FindOffsetsMatchesTheBlockReaderAndKeywordRuleAsWritten) {
         ASSERT_EQ(got, want[i]) << "block " << i << ", matcher " << form;
       }
     }
-    for (const auto& block : want) themed += block[2] != kNoTheme;
-    blocks += static_cast<uint32_t>(want.size());
-    if (round == 0) {
-      ASSERT_GT(themed, 100u);
-    }
     std::map<uint64_t, std::array<uint64_t, 3>> sums;  // blocks, lines, bytes by theme
     uint32_t n = run.index.block_count(), no_themes = 0;
     for (const auto& b : want) {
       no_themes += b[2] == kNoTheme;
-      if (b[2] != kNoTheme) sums[b[2]][0] += 1, sums[b[2]][1] += b[1], sums[b[2]][2] += b[3] - b[0];
+      const uint64_t sizes[3] = {1, b[1], b[3] - b[0]};
+      for (int m = 0; m < 3 && b[2] != kNoTheme; ++m) sums[b[2]][m] += sizes[m];
+    }
+    themed += n - no_themes;
+    blocks += n;
+    if (round == 0) {
+      ASSERT_GT(themed, 100u);
     }
     ThemeBuckets buckets;
     buckets.build(run.index);
@@ -197,8 +203,12 @@ TEST(BlockIndexTest, FindOffsetsMatchesTheBlockReaderAndKeywordRuleAsWritten) {
     const char* const units[] = {"blocks", "lines", "bytes"};
     for (int m = 0; m < 3; ++m) {
       uint64_t theme = 0, most = 0;
-      for (const auto& [t, sum] : sums)
-        if (sum[m] > most) theme = t, most = sum[m];
+      for (const auto& [t, sum] : sums) {
+        if (sum[m] > most) {
+          theme = t;
+          most = sum[m];
+        }
+      }
       expected += "Max Length of " + std::to_string(theme) + " theme is " + std::to_string(most) +
                   " " + units[m] + "\n";
     }

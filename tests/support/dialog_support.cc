@@ -4,7 +4,6 @@
 
 #include <QAbstractButton>
 #include <QDir>
-#include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
 
@@ -31,24 +30,25 @@ const int kRunLocked[20] = {
 RunFolder::RunFolder() : previous_(QDir::currentPath()) {
   write(QStringLiteral("#src"), kSourceText);
   write(QStringLiteral("#kwd"), kKeywordsText);
-  QDir::setCurrent(dir_.path());
+  QDir::setCurrent(QString::fromStdString(dir_.path()));
 }
 
 RunFolder::~RunFolder() { QDir::setCurrent(previous_); }
 
-QString RunFolder::path(const QString& name) const { return dir_.filePath(name); }
+QString RunFolder::path(const QString& name) const {
+  return QString::fromStdString(dir_.file(name.toStdString()));
+}
 
-bool RunFolder::exists(const QString& name) const { return QFile::exists(path(name)); }
+bool RunFolder::exists(const QString& name) const {
+  return testing::file_exists(path(name).toStdString());
+}
 
 QByteArray RunFolder::read(const QString& name) const {
-  QFile file(path(name));
-  if (!file.open(QIODevice::ReadOnly)) return {};
-  return file.readAll();
+  return QByteArray::fromStdString(testing::read_file(path(name).toStdString()));
 }
 
 void RunFolder::write(const QString& name, const QByteArray& bytes) const {
-  QFile file(path(name));
-  if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) file.write(bytes);
+  testing::write_file(path(name).toStdString(), bytes.toStdString());
 }
 
 QLineEdit* edit_of(app::MainDialog& dialog, int id) {

@@ -7,7 +7,8 @@
 
 #include <QString>
 #include <QStringList>
-#include <QTemporaryDir>
+
+#include "test_support.h"
 
 class QAbstractButton;
 class QLineEdit;
@@ -35,7 +36,7 @@ class RunFolder {
   void write(const QString& name, const QByteArray& bytes) const;
 
  private:
-  QTemporaryDir dir_;
+  testing::TempDir dir_;
   QString previous_;
 };
 

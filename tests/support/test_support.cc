@@ -115,7 +115,8 @@ BatchRun run_batch(const std::string& dir, const std::vector<std::string>& argum
   // What the terminal shows until the program closes it, without its CRs.
   char chunk[4096];
   for (ssize_t got; terminal >= 0 && (got = read(terminal, chunk, sizeof chunk)) > 0;)
-    for (ssize_t i = 0; i < got; ++i) run.out += chunk[i] == '\r' ? "" : std::string(1, chunk[i]);
+    run.out.append(chunk, static_cast<size_t>(got));
+  std::erase(run.out, '\r');
   // Waits for the end, sending the signals on time and killing the program
   // at the deadline.
   auto start = std::chrono::steady_clock::now();
@@ -123,9 +124,15 @@ BatchRun run_batch(const std::string& dir, const std::vector<std::string>& argum
   for (pid_t ended = 0; ended != pid && !(ended < 0 && errno != EINTR);) {
     usleep(1000);
     auto ms = (std::chrono::steady_clock::now() - start) / std::chrono::milliseconds(1);
-    if (sent < to_send && ms >= options.signal_after_ms + (sent == 0 ? 0 : options.second_after_ms))
-      kill(pid, options.signal), ++sent;
-    if (ms >= options.timeout_seconds * 1000LL) run.timed_out = true, kill(pid, SIGKILL);
+    if (sent < to_send &&
+        ms >= options.signal_after_ms + (sent == 0 ? 0 : options.second_after_ms)) {
+      kill(pid, options.signal);
+      ++sent;
+    }
+    if (ms >= options.timeout_seconds * 1000LL) {
+      run.timed_out = true;
+      kill(pid, SIGKILL);
+    }
     ended = waitpid(pid, &status, run.timed_out ? 0 : WNOHANG);
   }
   run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);

@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -42,7 +41,7 @@ std::vector<std::string> split_lines(const std::string& text);  // line feeds re
 bool has_line(const std::vector<std::string>& lines, const std::string& line);
 std::vector<std::string> error_lines(const std::vector<std::string>& lines);  // "Error: ..."
 
-// Records the output list and the fields set; answers questions from `keys`
+// Records the output list and the fields set, in order; answers questions from `keys`
 // (-1 once used up); the on_ hooks are called on each line, field and question.
 class RecordingView : public RunView {
  public:
@@ -51,7 +50,6 @@ class RecordingView : public RunView {
     if (on_line) on_line(line);
   }
   void set_field(int control, const std::string& text) override {
-    fields[control] = text;
     field_history.emplace_back(control, text);
     if (on_field) on_field(control);
   }
@@ -60,7 +58,6 @@ class RecordingView : public RunView {
   std::function<void(int)> on_field;
   std::function<void()> on_question;
   std::vector<std::string> lines;
-  std::map<int, std::string> fields;
   std::vector<std::pair<int, std::string>> field_history;
   std::string keys;
   size_t next_key = 0;

@@ -154,7 +154,8 @@ TEST(Words, FoldingAndDelimitersOfEveryByte) {
     fold_line(alone.data());
     if (v != '\n') {
       EXPECT_EQ(alone, std::string({static_cast<char>(expected), 'a'})) << v;
-      all += static_cast<char>(v), all_folded += static_cast<char>(expected);
+      all += static_cast<char>(v);
+      all_folded += static_cast<char>(expected);
     }
     bool delimiter = delimiters.find(static_cast<char>(v)) != std::string::npos;
     EXPECT_EQ(is_delimiter(v), delimiter ? 1 : 0) << "byte " << v;

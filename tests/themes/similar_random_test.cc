@@ -133,23 +133,17 @@ struct LiteralPass {
           written.push_back(choice == 1 ? a : b);
           ++found;
         } else if (choice == 3) {
-          bool has_a = position_of(a) < list.size(), has_b = position_of(b) < list.size();
-          if (!has_a && !has_b) {
+          // b is not listed: a later block is listed only as the second of a
+          // pair, which takes it out of the search.
+          if (position_of(a) == list.size()) {
             list.push_back(a);
             list.push_back(b);
-            theme.alive[j] = 0;
-            found += 2;
-          } else if (!has_a) {
-            list.insert(list.begin() + static_cast<long>(position_of(b)), a);
-            theme.alive[i] = 0;
-            ++found;
-          } else if (!has_b) {
-            list.insert(list.begin() + static_cast<long>(position_of(a)), b);
-            theme.alive[j] = 0;
             ++found;
           } else {
-            theme.alive[j] = 0;
+            list.insert(list.begin() + static_cast<long>(position_of(a)), b);
           }
+          theme.alive[j] = 0;
+          ++found;
         }
       }
     }
