@@ -47,7 +47,7 @@ Status SimilarCandidates::prepare(const ThemeBlocks& theme, const SourceFile& so
   list_words_.clear();
   set_start_.assign(n + 1, 0);
   set_words_.clear();
-  std::vector<uint32_t> seen;
+  BlockWordReader reader;
   // Only blocks alive now take part: a block deleted as equal is never
   // compared.
   for (uint32_t p = 0; p < n; ++p) {
@@ -58,8 +58,8 @@ Status SimilarCandidates::prepare(const ThemeBlocks& theme, const SourceFile& so
       if (configuration.get_stop() != 0 || messages.stop_requested()) return stopped;
     }
     if (!theme.is_alive(p)) continue;
-    Status status = read_block_words(source, index, theme.block_at(p), dictionary_, p + 1, &seen,
-                                     &list_words_, &set_words_);
+    Status status = reader.read(source, index, theme.block_at(p), dictionary_, p + 1, &list_words_,
+                                &set_words_);
     if (!status.ok()) return status;
   }
   list_start_[n] = static_cast<uint32_t>(list_words_.size());

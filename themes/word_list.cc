@@ -4,13 +4,12 @@
 
 #include <algorithm>
 #include <cstring>
-#include <iterator>
 
 #include "files/line_reader.h"
 #include "files/source_file.h"
 #include "index/block_index.h"
+#include "text/line_words.h"
 #include "text/text_rules.h"
-#include "text/words.h"
 #include "themes/block_reads.h"
 
 namespace karvel {
@@ -120,107 +119,40 @@ uint32_t WordDictionary::intern(const char* text, size_t length, uint64_t hash) 
   return number;
 }
 
-namespace {
-
-// The words of one line read, as the word splitter hands them out: the
-// runs of characters between delimiters of the read's slot string. In UTF-8
-// text a delimiter may take several bytes, and the byte-order mark that
-// begins a file is no part of a word.
-class LineWords {
- public:
-  LineWords(const LineRead& read, TextEncoding encoding, bool file_start)
-      : length_(read.copy_to_slot(slot_)), utf8_(encoding == TextEncoding::kUtf8) {
-    if (file_start) position_ = byte_order_mark_length(slot_, length_, encoding);
-  }
-
-  // The next word; false once the line is exhausted.
-  bool next(const char** word, size_t* length) {
-    if (utf8_) return next_utf8(word, length);
-    const bool* delimiter = delimiters().is;
-    while (slot_[position_] != '\0' && delimiter[static_cast<unsigned char>(slot_[position_])]) {
-      ++position_;
-    }
-    if (slot_[position_] == '\0') return false;
-    size_t start = position_;
-    while (!delimiter[static_cast<unsigned char>(slot_[position_])]) ++position_;
-    *word = slot_ + start;
-    *length = position_ - start;
-    return true;
-  }
-
- private:
-  // A byte inside a character never begins a delimiter, so the word ends
-  // where the next delimiter character begins.
-  bool next_utf8(const char** word, size_t* length) {
-    const unsigned char* line = reinterpret_cast<const unsigned char*>(slot_);
-    size_t skip;
-    while (position_ < length_ &&
-           (skip = delimiter_length(line, length_, position_, TextEncoding::kUtf8)) != 0) {
-      position_ += skip;
-    }
-    if (position_ >= length_) return false;
-    size_t start = position_;
-    while (position_ < length_ &&
-           delimiter_length(line, length_, position_, TextEncoding::kUtf8) == 0) {
-      ++position_;
-    }
-    *word = slot_ + start;
-    *length = position_ - start;
-    return true;
-  }
-
-  struct Table {
-    bool is[256];  // by unsigned byte value: is_delimiter, NUL included
-    Table() {
-      for (int c = 0; c < 256; ++c) is[c] = is_delimiter(c) != 0;
-    }
-  };
-  static const Table& delimiters() {
-    static const Table table;
-    return table;
-  }
-
-  char slot_[kLineSlotSize];
-  size_t length_;  // of the slot's string
-  bool utf8_;
-  size_t position_ = 0;
-};
-
-}  // namespace
-
-Status read_block_words(const SourceFile& source, const BlockIndex& index, uint32_t b,
-                        WordDictionary& dictionary, uint32_t stamp, std::vector<uint32_t>* seen,
-                        std::vector<uint32_t>* list, std::vector<uint32_t>* set) {
-  BlockReads reads;
-  Status status = reads.open(source, index, b);
+Status BlockWordReader::read(const SourceFile& source, const BlockIndex& index, uint32_t b,
+                             WordDictionary& dictionary, uint32_t stamp,
+                             std::vector<uint32_t>* list, std::vector<uint32_t>* set) {
+  Status status = reads_.open(source, index, b);
   if (!status.ok()) return status;
   size_t room = list->size() + kWordListCapacity;  // the list's end for this block
   LineRead read;
-  for (bool file_start = index.offset(b) == 0; reads.next(&read); file_start = false) {
+  for (bool file_start = index.offset(b) == 0; reads_.next(&read); file_start = false) {
+    size_t skip =
+        file_start ? byte_order_mark_length(read.bytes, read.text_length(), source.encoding) : 0;
+    WordSpan spans[kMaxLineWords];
+    size_t count = find_line_words(read, source.encoding, skip, spans);
     // The words of the read are hashed first, so that their slots of the
     // dictionary are on their way while the first ones are looked up.
-    LineWords line_words(read, source.encoding, file_start);
     struct Found {
       const char* text;
       size_t length;
       uint64_t hash;
-    } found[kLineSlotSize / (kMinWordLength + 1) + 1];
+    } found[kMaxLineWords];
     size_t words = 0;
-    const char* word;
-    size_t length;
-    while (line_words.next(&word, &length)) {
-      if (length >= kMinWordLength)
-        found[words++] = {word, length, dictionary.look_ahead(word, length)};
+    for (size_t k = 0; k < count; ++k) {
+      if (spans[k].length < kMinWordLength) continue;
+      const char* word = read.bytes + spans[k].start;
+      found[words++] = {word, spans[k].length, dictionary.look_ahead(word, spans[k].length)};
     }
-    // Likewise the numbers, before their marks in `seen` are looked at.
-    uint32_t numbers[std::size(found)];
+    // Likewise the numbers, before their marks in `seen_` are looked at.
+    uint32_t numbers[kMaxLineWords];
     for (size_t k = 0; k < words; ++k) {
       numbers[k] = dictionary.intern(found[k].text, found[k].length, found[k].hash);
-      if (numbers[k] < seen->size()) __builtin_prefetch(seen->data() + numbers[k]);
+      if (numbers[k] < seen_.size()) __builtin_prefetch(seen_.data() + numbers[k]);
     }
-    if (seen->size() < dictionary.size()) seen->resize(dictionary.size(), 0);
+    if (seen_.size() < dictionary.size()) seen_.resize(dictionary.size(), 0);
     list->insert(list->end(), numbers, numbers + std::min(words, room - list->size()));
-    uint32_t* mark = seen->data();
+    uint32_t* mark = seen_.data();
     size_t taken = 0;
     for (size_t k = 0; k < words; ++k) {
       uint32_t number = numbers[k];
@@ -230,7 +162,7 @@ Status read_block_words(const SourceFile& source, const BlockIndex& index, uint3
     }
     set->insert(set->end(), numbers, numbers + taken);
   }
-  return reads.status();
+  return reads_.status();
 }
 
 }  // namespace karvel

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "files/status.h"
+#include "themes/block_reads.h"
 
 namespace karvel {
 
@@ -61,18 +62,25 @@ class WordDictionary {
   std::vector<Slot> slots_;       // open addressing, at most half taken
 };
 
-// Reads block b of the index once, numbering its words of 3 or more
-// characters in `dictionary`, and appends
-//   - to `list` its word list: the numbers of those words, line after line
-//     in order, repeats kept; words past the 2000th are dropped;
-//   - to `set` its word set: the number of each of those words once, in the
-//     order met, however long the block.
-// (*seen)[number] (grown with the dictionary) tells whether a word was taken
-// into the set: words marked with `stamp` are skipped, and taken words are
-// marked with it, so a stamp new to `seen` starts a fresh set.
-Status read_block_words(const SourceFile& source, const BlockIndex& index, uint32_t b,
-                        WordDictionary& dictionary, uint32_t stamp, std::vector<uint32_t>* seen,
-                        std::vector<uint32_t>* list, std::vector<uint32_t>* set);
+// Reads the words of blocks, one block at a time.
+class BlockWordReader {
+ public:
+  // Reads block b of the index once, numbering its words of 3 or more
+  // characters in `dictionary`, and appends
+  //   - to `list` its word list: the numbers of those words, line after line
+  //     in order, repeats kept; words past the 2000th are dropped;
+  //   - to `set` its word set: the number of each of those words once, in
+  //     the order met, however long the block.
+  // A word is taken into the set unless it was taken with the same `stamp`
+  // before, so a stamp not used before starts a fresh set.
+  Status read(const SourceFile& source, const BlockIndex& index, uint32_t b,
+              WordDictionary& dictionary, uint32_t stamp, std::vector<uint32_t>* list,
+              std::vector<uint32_t>* set);
+
+ private:
+  BlockReads reads_;
+  std::vector<uint32_t> seen_;  // by word number: the stamp it was last taken with
+};
 
 }  // namespace karvel
 

@@ -233,12 +233,14 @@ TEST(Utf8Text, MatcherAgreesWithTheLiteralRulesOnRandomBlocks) {
 TEST(Utf8Text, WordListsEndWordsAtEveryDelimiter) {
   std::mt19937 rng(3);
   std::vector<std::string> blocks;
-  for (int b = 0; b < 40; ++b) {
+  for (int b = 0; b < 400; ++b) {
     std::string block = b == 0 ? "\xEF\xBB\xBF" : "";
     for (int i = rng() % 4; i >= 0; --i) {
       std::string line = random_text(rng, rng() % 40);
-      if (line.size() % 99 == 0) line += "a";  // no line feed read alone: no empty read
-      block += line + "\n";
+      size_t nul = line.empty() || rng() % 8 != 0 ? 0 : 1 + rng() % line.size();
+      if (nul % 99 != 0) line.insert(nul, 1, '\0');  // and no NUL begins a read
+      if (line.size() % 99 == 0) line += "a";        // no line feed read alone: no empty read
+      block += line + (rng() % 4 == 0 ? "\r\n" : "\n");
     }
     blocks.push_back(block + "\n");
   }
@@ -247,8 +249,8 @@ TEST(Utf8Text, WordListsEndWordsAtEveryDelimiter) {
   s.source.encoding = TextEncoding::kUtf8;
   WordDictionary dictionary;
   for (uint32_t b = 0; b < blocks.size(); ++b) {
-    std::vector<uint32_t> seen, list, set;
-    ASSERT_TRUE(read_block_words(s.source, s.index, b, dictionary, 1, &seen, &list, &set).ok());
+    std::vector<uint32_t> list, set;
+    ASSERT_TRUE(BlockWordReader().read(s.source, s.index, b, dictionary, 1, &list, &set).ok());
     std::vector<uint32_t> expected;
     for (size_t r = 0; r < s.slots[b].size(); ++r) {
       std::string word, line = s.slots[b][r].substr(b == 0 && r == 0 ? 3 : 0) + "\n";
