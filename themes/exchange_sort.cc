@@ -13,6 +13,9 @@ constexpr uint32_t kNone = UINT32_MAX;  // no position
 // Below this many elements the plain loops cost little whatever the lengths,
 // while chains can cost up to the number of distinct lengths per pass.
 constexpr uint32_t kPlainLoopLimit = 1024;
+// Up to this many distinct lengths a pass looks at every rank below the
+// first element's instead of asking the tree: fewer steps, none dependent.
+constexpr uint32_t kFewRanks = 128;
 
 uint32_t power_of_two_at_least(uint32_t n) {
   uint32_t p = 1;
@@ -86,8 +89,11 @@ void ExchangeSort::heap_replace_top(uint32_t rank, uint32_t position) {
 void ExchangeSort::tree_update(uint32_t rank) {
   uint32_t node = leaves_ + rank;
   tree_[node] = heap_size_[rank] != 0 ? heap_[heap_base_[rank]] : kNone;
+  // A node whose minimum stays leaves those above it as they are.
   for (node >>= 1; node >= 1; node >>= 1) {
-    tree_[node] = std::min(tree_[2 * node], tree_[2 * node + 1]);
+    uint32_t least = std::min(tree_[2 * node], tree_[2 * node + 1]);
+    if (tree_[node] == least) break;
+    tree_[node] = least;
   }
 }
 
@@ -130,6 +136,10 @@ void ExchangeSort::sort_by_chains(const uint32_t* length, uint32_t* order, uint3
     heap_[heap_base_[r] + heap_size_[r]++] = p;
   }
 
+  if (ranks <= kFewRanks) {
+    sort_few_lengths(order, n, ranks);
+    return;
+  }
   leaves_ = power_of_two_at_least(ranks);
   for (uint32_t r = 0; r < leaves_; ++r) {
     tree_[leaves_ + r] = r < ranks ? heap_[heap_base_[r]] : kNone;
@@ -167,6 +177,49 @@ void ExchangeSort::sort_by_chains(const uint32_t* length, uint32_t* order, uint3
     uint32_t last = order[chain_[links - 1]];
     heap_pop(rank_[last]);
     tree_update(rank_[last]);
+    for (uint32_t k = links - 1; k >= 1; --k) order[chain_[k]] = order[chain_[k - 1]];
+    order[chain_[0]] = first;
+    order[i] = last;
+  }
+}
+
+void ExchangeSort::sort_few_lengths(uint32_t* order, uint32_t n, uint32_t ranks) {
+  // top[r]: the smallest position holding rank r, kNone when none is left.
+  uint32_t* top = tree_.data();
+  for (uint32_t r = 0; r < ranks; ++r) top[r] = heap_[heap_base_[r]];
+  uint32_t* records = distinct_.data();  // the lengths are not needed any more
+  for (uint32_t i = 0; i + 1 < n; ++i) {
+    uint32_t first = order[i];
+    uint32_t first_rank = rank_[first];
+    // The chain's ranks are those below first_rank whose top is smaller than
+    // the tops of every rank below them, taken from the highest down: each
+    // link is the smallest position among the ranks below the one before.
+    uint32_t count = 0;
+    uint32_t best = kNone;
+    for (uint32_t r = 0; r < first_rank; ++r) {
+      if (top[r] < best) {
+        best = top[r];
+        records[count++] = r;
+      }
+    }
+    uint32_t links = 0;
+    for (uint32_t k = count; k-- > 0;) chain_[links++] = top[records[k]];
+    if (links == 0) {
+      heap_pop(first_rank);
+      top[first_rank] = heap_size_[first_rank] != 0 ? heap_[heap_base_[first_rank]] : kNone;
+      continue;
+    }
+    heap_replace_top(first_rank, chain_[0]);
+    top[first_rank] = heap_[heap_base_[first_rank]];
+    for (uint32_t k = 0; k + 1 < links; ++k) {
+      uint32_t r = rank_[order[chain_[k]]];
+      heap_replace_top(r, chain_[k + 1]);
+      top[r] = heap_[heap_base_[r]];
+    }
+    uint32_t last = order[chain_[links - 1]];
+    uint32_t last_rank = rank_[last];
+    heap_pop(last_rank);
+    top[last_rank] = heap_size_[last_rank] != 0 ? heap_[heap_base_[last_rank]] : kNone;
     for (uint32_t k = links - 1; k >= 1; --k) order[chain_[k]] = order[chain_[k - 1]];
     order[chain_[0]] = first;
     order[i] = last;

@@ -44,6 +44,8 @@ class ExchangeSort {
   void sort_by_chains(const uint32_t* length, uint32_t* order, uint32_t n);
 
  private:
+  // The passes when there are at most a few distinct lengths (ranks).
+  void sort_few_lengths(uint32_t* order, uint32_t n, uint32_t ranks);
   void heap_pop(uint32_t rank);
   void heap_replace_top(uint32_t rank, uint32_t position);
   void tree_update(uint32_t rank);
