@@ -20,8 +20,8 @@ namespace {
 using Mask = unsigned __int128;  // one bit a byte of the read's copy
 
 // The copy of a read: 100 bytes at most, then zeros to a whole number of
-// vectors. The zeros end the text where no NUL of the read did.
-constexpr size_t kCopySize = 112;
+// vectors.
+constexpr size_t kCopySize = kLineWordsWindow;
 
 // Lead bytes of the UTF-8 delimiters beyond ASCII.
 struct LeadBytes {
@@ -100,22 +100,29 @@ size_t utf8_words(const unsigned char* text, size_t length, size_t position, Wor
 
 }  // namespace
 
-size_t find_line_words(const LineRead& read, TextEncoding encoding, size_t skip, WordSpan* words) {
+size_t find_line_words(const LineRead& read, TextEncoding encoding, size_t skip, bool window,
+                       WordSpan* words) {
   // The vectors up to the one that holds the first byte after the read.
   size_t vectors = read.raw_length / 16 + 1;
   unsigned char copy[kCopySize];
-  memcpy(copy, read.bytes, read.raw_length);
-  memset(copy + read.raw_length, 0, 16 * vectors - read.raw_length);
+  const unsigned char* text = reinterpret_cast<const unsigned char*>(read.bytes);
+  if (!window) {
+    memcpy(copy, read.bytes, read.raw_length);
+    memset(copy + read.raw_length, 0, 16 * vectors - read.raw_length);
+    text = copy;
+  }
   // The CR of a CR LF is no character of the read, but as a delimiter
   // itself it ends the text's last word all the same.
   Mask delimiters, nuls, high;
-  classify(copy, vectors, &delimiters, &nuls, &high);
-  size_t length = lowest_bit(nuls);  // the text's end: the copy holds a NUL
+  classify(text, vectors, &delimiters, &nuls, &high);
+  // The text ends at the read's first NUL, or with the read.
+  Mask after_read = Mask{1} << read.raw_length;
+  size_t length = lowest_bit(nuls | after_read);
   Mask in_text = ((Mask{1} << length) - 1) & (~Mask{0} << skip);
   if (encoding == TextEncoding::kUtf8 && (high & in_text) != 0) {
     const bool* begins = lead_bytes().begins_delimiter;
     for (Mask m = high & in_text; m != 0; m &= m - 1) {
-      if (begins[copy[lowest_bit(m)]]) return utf8_words(copy, length, skip, words);
+      if (begins[text[lowest_bit(m)]]) return utf8_words(text, length, skip, words);
     }
   }
   size_t count = 0;

@@ -2,6 +2,7 @@
 
 #include "themes/block_reads.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "files/source_file.h"
@@ -23,20 +24,22 @@ Status BlockReads::open(const SourceFile& source, const BlockIndex& index, uint3
   status_ = Status::OK();
   uint64_t size = index.get_length_in_bytes(b);
   if (size > kWholeBlockLimit) {
-    bytes_.clear();
+    size_ = 0;
     stream_ =
         std::make_unique<LineReader>(source.fd, index.offset(b), index.offset(b + 1), &source.map);
     return Status::OK();
   }
-  status_ = source.read_range(index.offset(b), size, &bytes_);
-  if (!status_.ok()) bytes_.clear();
+  bytes_.resize(size + kReadPadding);
+  status_ = source.read_into(index.offset(b), size, bytes_.data());
+  size_ = status_.ok() ? size : 0;
+  std::fill(bytes_.begin() + static_cast<ptrdiff_t>(size_), bytes_.end(), '\0');
   return status_;
 }
 
 bool BlockReads::next(LineRead* read) {
   if (stream_ == nullptr) {
-    if (position_ >= bytes_.size()) return false;
-    *read = cut_line_read(bytes_.data() + position_, bytes_.size() - position_);
+    if (position_ >= size_) return false;
+    *read = cut_line_read(bytes_.data() + position_, size_ - position_);
     position_ += read->raw_length;
     return true;
   }

@@ -14,11 +14,15 @@
 
 #include "files/line_reader.h"
 #include "files/status.h"
+#include "text/line_words.h"
 
 namespace karvel {
 
 class BlockIndex;
 struct SourceFile;
+
+// Readable bytes after each read of a block held whole.
+inline constexpr size_t kReadPadding = kLineWordsWindow;
 
 class BlockReads {
  public:
@@ -36,9 +40,15 @@ class BlockReads {
 
   Status status() const { return status_; }
 
+  // Whether the bytes of every read are followed by at least
+  // kReadPadding readable bytes (zeros past the block's end): true unless
+  // the block is streamed.
+  bool padded() const { return stream_ == nullptr; }
+
  private:
   const SourceFile* source_ = nullptr;  // source of a streamed block
-  std::string bytes_;                   // the block's bytes, when read whole
+  std::string bytes_;                   // the block's bytes, when read whole, and zeros
+  size_t size_ = 0;                     // the block's bytes in bytes_
   size_t position_ = 0;                 // next unread byte of bytes_
   std::unique_ptr<LineReader> stream_;  // reader of a streamed block, else absent
   Status status_;                       // the first failure

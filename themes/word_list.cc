@@ -130,7 +130,7 @@ Status BlockWordReader::read(const SourceFile& source, const BlockIndex& index, 
     size_t skip =
         file_start ? byte_order_mark_length(read.bytes, read.text_length(), source.encoding) : 0;
     WordSpan spans[kMaxLineWords];
-    size_t count = find_line_words(read, source.encoding, skip, spans);
+    size_t count = find_line_words(read, source.encoding, skip, reads_.padded(), spans);
     // The words of the read are hashed first, so that their slots of the
     // dictionary are on their way while the first ones are looked up.
     struct Found {
