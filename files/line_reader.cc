@@ -13,7 +13,7 @@
 namespace karvel {
 
 namespace {
-constexpr size_t kBufferSize = 4 << 20;
+constexpr size_t kBufferSize = 256 << 10;
 }  // namespace
 
 LineRead cut_line_read(const char* p, size_t available) {
