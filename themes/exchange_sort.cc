@@ -15,7 +15,7 @@ constexpr uint32_t kNone = UINT32_MAX;  // no position
 constexpr uint32_t kPlainLoopLimit = 1024;
 // Up to this many distinct lengths a pass looks at every rank below the
 // first element's instead of asking the tree: fewer steps, none dependent.
-constexpr uint32_t kFewRanks = 128;
+constexpr uint32_t kFewRanks = 512;
 
 uint32_t power_of_two_at_least(uint32_t n) {
   uint32_t p = 1;
