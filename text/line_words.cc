@@ -17,11 +17,7 @@ namespace karvel {
 
 namespace {
 
-using Mask = unsigned __int128;  // one bit a byte of the read's copy
-
-// The copy of a read: 100 bytes at most, then zeros to a whole number of
-// vectors.
-constexpr size_t kCopySize = kLineWordsWindow;
+using Mask = unsigned __int128;  // one bit a byte of a read's window
 
 // Lead bytes of the UTF-8 delimiters beyond ASCII.
 struct LeadBytes {
@@ -49,14 +45,14 @@ unsigned lowest_bit(Mask m) {
 
 // Bits of the delimiter bytes (NUL included), of the NULs and of the bytes
 // from 128 up.
-// Looks at the first `vectors` sixteen bytes of the copy only.
-void classify(const unsigned char* copy, size_t vectors, Mask* delimiters, Mask* nuls, Mask* high) {
+// Looks at the first `vectors` sixteen bytes of the window only.
+void classify(const unsigned char* text, size_t vectors, Mask* delimiters, Mask* nuls, Mask* high) {
   *delimiters = 0;
   *nuls = 0;
   *high = 0;
 #if defined(__SSE2__)
   for (size_t v = 0; v < vectors; ++v) {
-    __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(copy + 16 * v));
+    __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + 16 * v));
     auto is = [bytes](char c) { return _mm_cmpeq_epi8(bytes, _mm_set1_epi8(c)); };
     // The delimiters " \t,.;:!?-()\"\r\n".
     __m128i nul = is('\0');
@@ -72,9 +68,9 @@ void classify(const unsigned char* copy, size_t vectors, Mask* delimiters, Mask*
   }
 #else
   for (size_t k = 0; k < 16 * vectors; ++k) {
-    *delimiters |= Mask{is_delimiter(copy[k]) != 0} << k;
-    *nuls |= Mask{copy[k] == 0} << k;
-    *high |= Mask{copy[k] >= 0x80} << k;
+    *delimiters |= Mask{is_delimiter(text[k]) != 0} << k;
+    *nuls |= Mask{text[k] == 0} << k;
+    *high |= Mask{text[k] >= 0x80} << k;
   }
 #endif
 }
@@ -100,17 +96,10 @@ size_t utf8_words(const unsigned char* text, size_t length, size_t position, Wor
 
 }  // namespace
 
-size_t find_line_words(const LineRead& read, TextEncoding encoding, size_t skip, bool window,
-                       WordSpan* words) {
+size_t find_line_words(const LineRead& read, TextEncoding encoding, size_t skip, WordSpan* words) {
   // The vectors up to the one that holds the first byte after the read.
   size_t vectors = read.raw_length / 16 + 1;
-  unsigned char copy[kCopySize];
   const unsigned char* text = reinterpret_cast<const unsigned char*>(read.bytes);
-  if (!window) {
-    memcpy(copy, read.bytes, read.raw_length);
-    memset(copy + read.raw_length, 0, 16 * vectors - read.raw_length);
-    text = copy;
-  }
   // The CR of a CR LF is no character of the read, but as a delimiter
   // itself it ends the text's last word all the same.
   Mask delimiters, nuls, high;

@@ -30,17 +30,15 @@ struct WordSpan {
 // A read of 99 characters holds at most 50 words.
 inline constexpr size_t kMaxLineWords = 50;
 
-// Bytes that find_line_words may read from a read's first byte on when it
-// is told it may: the read and what follows it.
+// Bytes that find_line_words reads from a read's first byte on: the read
+// and what follows it, which must be readable.
 inline constexpr size_t kLineWordsWindow = 112;
 
 // Finds the words of `read` from its byte `skip` on (the byte-order mark
 // that begins a UTF-8 file is no part of a word), in order, into `words`
 // (room for kMaxLineWords). Returns their number. Words of any length are
-// found; the bytes of each lie in read.bytes. With `window` the read's
-// first kLineWordsWindow bytes are readable, and no copy is made.
-size_t find_line_words(const LineRead& read, TextEncoding encoding, size_t skip, bool window,
-                       WordSpan* words);
+// found; the bytes of each lie in read.bytes.
+size_t find_line_words(const LineRead& read, TextEncoding encoding, size_t skip, WordSpan* words);
 
 }  // namespace karvel
 

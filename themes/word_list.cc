@@ -22,20 +22,12 @@ uint64_t load8(const char* text) {
   return v;
 }
 
-uint64_t load4(const char* text) {
-  uint32_t v;
-  memcpy(&v, text, 4);
-  return v;
-}
-
-// The first 8 bytes of a word, zero-padded. A word holds no NUL, so the head
-// of a word of at most 8 bytes tells it from every other word.
+// The first 8 bytes of a word, zero-padded; 8 bytes from its start must be
+// readable. A word holds no NUL, so the head of a word of at most 8 bytes
+// tells it from every other word.
 uint64_t word_head(const char* text, size_t length) {
-  if (length >= 8) return load8(text);
-  if (length >= 4) return load4(text) | load4(text + length - 4) << (8 * (length - 4));
-  if (length == 0) return 0;
-  auto byte = [&](size_t k) { return uint64_t{static_cast<unsigned char>(text[k])} << (8 * k); };
-  return byte(0) | byte(length / 2) | byte(length - 1);
+  uint64_t bytes = load8(text);
+  return length >= 8 ? bytes : bytes & ((uint64_t{1} << (8 * length)) - 1);
 }
 
 uint64_t hash_word(const char* text, size_t length, uint64_t head) {
@@ -87,7 +79,10 @@ inline uint32_t WordDictionary::lookup(const char* text, size_t length, uint64_t
     if (entry.tag != tag || entry.head != head) continue;
     if (length <= 8) return slot;
     const Word& word = words_[entry.number - 1];
-    if (word.size == length && memcmp(text_.data() + word.start + 8, text + 8, length - 8) == 0) {
+    if (word.size != length) continue;
+    const char* kept = text_.data() + word.start;
+    if (length <= 16 ? load8(kept + length - 8) == load8(text + length - 8)
+                     : memcmp(kept + 8, text + 8, length - 8) == 0) {
       return slot;
     }
   }
@@ -103,6 +98,12 @@ void WordDictionary::grow() {
     while (slots_[slot].number != 0) slot = (slot + 1) & mask;
     slots_[slot] = entry;
   }
+}
+
+uint32_t WordDictionary::intern(const char* text, size_t length) {
+  char head[8] = {};  // a short word with the 8 bytes that the lookup reads
+  if (length < 8) text = static_cast<const char*>(memcpy(head, text, length));
+  return intern(text, length, look_ahead(text, length));
 }
 
 uint32_t WordDictionary::intern(const char* text, size_t length, uint64_t hash) {
@@ -129,8 +130,15 @@ Status BlockWordReader::read(const SourceFile& source, const BlockIndex& index, 
   for (bool file_start = index.offset(b) == 0; reads_.next(&read); file_start = false) {
     size_t skip =
         file_start ? byte_order_mark_length(read.bytes, read.text_length(), source.encoding) : 0;
+    // The words are found, and looked up, with some bytes after them read
+    // too: a streamed block's read is copied to have them.
+    char copy[kLineWordsWindow];
+    if (!reads_.padded()) {
+      memset(copy, 0, sizeof copy);
+      read.bytes = static_cast<const char*>(memcpy(copy, read.bytes, read.raw_length));
+    }
     WordSpan spans[kMaxLineWords];
-    size_t count = find_line_words(read, source.encoding, skip, reads_.padded(), spans);
+    size_t count = find_line_words(read, source.encoding, skip, spans);
     // The words of the read are hashed first, so that their slots of the
     // dictionary are on their way while the first ones are looked up.
     struct Found {

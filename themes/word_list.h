@@ -35,11 +35,10 @@ class WordDictionary {
   uint32_t size() const { return static_cast<uint32_t>(words_.size()); }
 
   // The number of the word, which is added when it is new.
-  uint32_t intern(const char* text, size_t length) {
-    return intern(text, length, look_ahead(text, length));
-  }
+  uint32_t intern(const char* text, size_t length);
   // The same in two steps: the word's hash, for which the table's memory is
-  // fetched ahead, and the number.
+  // fetched ahead, and the number. Both read 8 bytes from the word's start,
+  // however short it is.
   uint64_t look_ahead(const char* text, size_t length) const;
   uint32_t intern(const char* text, size_t length, uint64_t hash);
 
