@@ -30,9 +30,8 @@ void BlockHasher::add_read(const char* text, size_t length) {
     h = mix(h, load64(text + i));
     i += 8;
   }
-  uint64_t tail = 0;
-  if (i < length) memcpy(&tail, text + i, length - i);
-  state_ = mix(h, tail ^ (length << 56));
+  // The bytes left, then zeros.
+  state_ = mix(h, load64(text + i) ^ (length << 56));
 }
 
 }  // namespace karvel

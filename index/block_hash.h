@@ -19,7 +19,8 @@ class BlockHasher {
   void reset() { state_ = kSeed; }
 
   // Adds the text of one read up to its first NUL (`length` characters, the
-  // line feed included when the read has one).
+  // line feed included when the read has one). The 8 bytes after the text
+  // must be readable and zero.
   void add_read(const char* text, size_t length);
 
   uint64_t value() const { return state_; }

@@ -23,6 +23,7 @@
 #include "index/block_index.h"
 #include "index/source_ranges.h"
 #include "messages/messages.h"
+#include "text/keyword_filter.h"
 #include "text/keyword_matcher.h"
 #include "text/text_rules.h"
 
@@ -59,7 +60,9 @@ Status read_range(int fd, const SourceMap* map, const std::string& file_name,
   const TextEncoding encoding = matcher.text_encoding();
   BlockHasher hasher;
   BlockEnds ends;
-  char slot[kLineSlotSize];
+  // A read's text, then zeros: the hasher and the keyword filter look past
+  // its end.
+  char slot[kLineSlotSize + kFilterPadding];
   LineRead read;
   for (uint32_t i = 0; i < limit; ++i) {
     if (i % 1024 == 0 && abandon.load(std::memory_order_relaxed)) break;
@@ -72,13 +75,14 @@ Status read_range(int fd, const SourceMap* map, const std::string& file_name,
       if (lines == max_block_lines) return Status::Error("CB_get_from_file: Too long block");
       ++lines;
       size_t length = read.copy_to_slot(slot);
+      memset(slot + length, 0, kFilterPadding);
       hasher.add_read(slot, length);
       if (!matcher.decided()) {
         // A byte-order mark that begins the file is no part of its text.
         size_t mark =
             offset == 0 && lines == 1 ? byte_order_mark_length(slot, length, encoding) : 0;
         fold_text(slot + mark, length - mark, encoding);
-        matcher.add_line(slot + mark, length - mark);
+        matcher.add_padded_line(slot + mark, length - mark);
       }
       if (ends.ends_block(read)) break;
     }

@@ -61,6 +61,7 @@ struct KeywordMatcher::Impl {
   uint32_t judged_prefix = 0;                      // keywords 0 .. judged_prefix - 1 are judged
   const unsigned char* line = nullptr;             // the line being scanned
   size_t length = 0;                               // its length
+  bool line_padded = false;                        // zeros follow it, as the filter needs
   std::vector<unsigned char> padded;               // the line, zeros after it, for the filter
   std::vector<uint64_t> passed;                    // bit i: line[i] passes the filter
 
@@ -179,13 +180,15 @@ void KeywordMatcher::Impl::scan() {
     walk(0, 0, length);
     return;
   }
-  if (padded.size() < length + kFilterPadding) {
-    padded.resize(length + kFilterPadding);
-    passed.resize((length + 63) / 64);
+  if (passed.size() < (length + 63) / 64) passed.resize((length + 63) / 64);
+  const unsigned char* filtered = line;
+  if (!line_padded) {
+    if (padded.size() < length + kFilterPadding) padded.resize(length + kFilterPadding);
+    memcpy(padded.data(), line, length);
+    memset(padded.data() + length, 0, kFilterPadding);
+    filtered = padded.data();
   }
-  memcpy(padded.data(), line, length);
-  memset(padded.data() + length, 0, kFilterPadding);
-  find_keyword_candidates(automaton.filter, padded.data(), length, passed.data());
+  find_keyword_candidates(automaton.filter, filtered, length, passed.data());
   uint32_t node = 0;
   size_t i = 0;
   while (i < length) {
@@ -248,6 +251,16 @@ void KeywordMatcher::start_block() {
 }
 
 void KeywordMatcher::add_line(const char* folded, size_t length) {
+  impl_->line_padded = false;
+  add_line_of(folded, length);
+}
+
+void KeywordMatcher::add_padded_line(const char* folded, size_t length) {
+  impl_->line_padded = true;
+  add_line_of(folded, length);
+}
+
+void KeywordMatcher::add_line_of(const char* folded, size_t length) {
   Impl& m = *impl_;
   m.line = reinterpret_cast<const unsigned char*>(folded);
   m.length = length;

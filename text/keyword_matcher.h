@@ -47,6 +47,9 @@ class KeywordMatcher {
   // Feeds the next line of the block: its folded text up to the first NUL
   // (with the line feed, when the read has one), `length` characters.
   void add_line(const char* folded, size_t length);
+  // The same for a line followed by kFilterPadding (keyword_filter.h) zero
+  // bytes, which the matcher then need not copy.
+  void add_padded_line(const char* folded, size_t length);
 
   // True when no further line can change the block's theme: every keyword
   // before the lowest accepted one (or every keyword, when none was accepted)
@@ -63,6 +66,7 @@ class KeywordMatcher {
  private:
   struct Impl;
   explicit KeywordMatcher(std::unique_ptr<Impl> impl);
+  void add_line_of(const char* folded, size_t length);  // either of the two above
   std::unique_ptr<Impl> impl_;
 };
 
