@@ -14,8 +14,28 @@ constexpr uint32_t kNone = UINT32_MAX;  // no position
 // while chains can cost up to the number of distinct lengths per pass.
 constexpr uint32_t kPlainLoopLimit = 1024;
 // Up to this many distinct lengths a pass looks at every rank below the
-// first element's instead of asking the tree: fewer steps, none dependent.
+// first element's instead of asking the tree, and each rank keeps its
+// positions as bits instead of in a heap: fewer steps, none dependent.
 constexpr uint32_t kFewRanks = 512;
+
+// Words of position bits kept for the sets of few lengths: 8 bytes an
+// element, and never less than a megabyte.
+constexpr size_t kLeastBitWords = (1 << 20) / 8;
+
+// Takes `top`, the smallest position of a rank's set of bits (`words`
+// words), out of the set and puts `moved_to` (a later one, or kNone for
+// none) in; returns the set's smallest position now, or kNone.
+uint32_t move_top(uint64_t* set, size_t words, uint32_t top, uint32_t moved_to) {
+  set[top / 64] &= ~(uint64_t{1} << (top % 64));
+  if (moved_to != kNone) set[moved_to / 64] |= uint64_t{1} << (moved_to % 64);
+  size_t w = top / 64;
+  uint64_t bits = set[w] & (~uint64_t{0} << (top % 64));
+  while (bits == 0) {
+    if (++w == words) return kNone;
+    bits = set[w];
+  }
+  return static_cast<uint32_t>(w * 64 + static_cast<size_t>(__builtin_ctzll(bits)));
+}
 
 uint32_t power_of_two_at_least(uint32_t n) {
   uint32_t p = 1;
@@ -35,6 +55,7 @@ bool ExchangeSort::reserve(uint32_t max_elements) {
     heap_size_.resize(max_elements);
     tree_.resize(2 * leaves);
     chain_.resize(max_elements);
+    bits_.resize(std::max<size_t>(kLeastBitWords, max_elements));
   } catch (const std::bad_alloc&) {
     release();
     return false;
@@ -50,6 +71,7 @@ void ExchangeSort::release() {
   heap_size_ = std::vector<uint32_t>();
   tree_ = std::vector<uint32_t>();
   chain_ = std::vector<uint32_t>();
+  bits_ = std::vector<uint64_t>();
 }
 
 void ExchangeSort::sort(const uint32_t* length, uint32_t* order, uint32_t n) {
@@ -124,6 +146,10 @@ void ExchangeSort::sort_by_chains(const uint32_t* length, uint32_t* order, uint3
         distinct_.begin());
   }
 
+  if (ranks <= kFewRanks && uint64_t{ranks} * ((n + 63) / 64) <= bits_.size()) {
+    sort_few_lengths(order, n, ranks);
+    return;
+  }
   // One heap per rank, filled with its positions in increasing order, which
   // already is a valid min-heap.
   std::fill(heap_size_.begin(), heap_size_.begin() + ranks, 0);
@@ -136,10 +162,6 @@ void ExchangeSort::sort_by_chains(const uint32_t* length, uint32_t* order, uint3
     heap_[heap_base_[r] + heap_size_[r]++] = p;
   }
 
-  if (ranks <= kFewRanks) {
-    sort_few_lengths(order, n, ranks);
-    return;
-  }
   leaves_ = power_of_two_at_least(ranks);
   for (uint32_t r = 0; r < leaves_; ++r) {
     tree_[leaves_ + r] = r < ranks ? heap_[heap_base_[r]] : kNone;
@@ -184,9 +206,19 @@ void ExchangeSort::sort_by_chains(const uint32_t* length, uint32_t* order, uint3
 }
 
 void ExchangeSort::sort_few_lengths(uint32_t* order, uint32_t n, uint32_t ranks) {
-  // top[r]: the smallest position holding rank r, kNone when none is left.
+  // Each rank's positions as a set of bits, and top[r], its smallest
+  // position (kNone once none is left). A rank's smallest position never
+  // goes down, so the search for the next one goes on from the last.
+  size_t words = (static_cast<size_t>(n) + 63) / 64;
+  uint64_t* bits = bits_.data();
+  std::fill(bits, bits + ranks * words, 0);
   uint32_t* top = tree_.data();
-  for (uint32_t r = 0; r < ranks; ++r) top[r] = heap_[heap_base_[r]];
+  std::fill(top, top + ranks, kNone);
+  for (uint32_t p = n; p-- > 0;) {
+    uint32_t r = rank_[order[p]];
+    bits[r * words + p / 64] |= uint64_t{1} << (p % 64);
+    top[r] = p;
+  }
   uint32_t* records = distinct_.data();  // the lengths are not needed any more
   for (uint32_t i = 0; i + 1 < n; ++i) {
     uint32_t first = order[i];
@@ -205,21 +237,19 @@ void ExchangeSort::sort_few_lengths(uint32_t* order, uint32_t n, uint32_t ranks)
     uint32_t links = 0;
     for (uint32_t k = count; k-- > 0;) chain_[links++] = top[records[k]];
     if (links == 0) {
-      heap_pop(first_rank);
-      top[first_rank] = heap_size_[first_rank] != 0 ? heap_[heap_base_[first_rank]] : kNone;
+      top[first_rank] = move_top(bits + first_rank * words, words, i, kNone);
       continue;
     }
-    heap_replace_top(first_rank, chain_[0]);
-    top[first_rank] = heap_[heap_base_[first_rank]];
+    // Every element of the chain moves on to the next link's position; the
+    // last one comes to position i and leaves the unsorted part.
+    top[first_rank] = move_top(bits + first_rank * words, words, i, chain_[0]);
     for (uint32_t k = 0; k + 1 < links; ++k) {
       uint32_t r = rank_[order[chain_[k]]];
-      heap_replace_top(r, chain_[k + 1]);
-      top[r] = heap_[heap_base_[r]];
+      top[r] = move_top(bits + r * words, words, chain_[k], chain_[k + 1]);
     }
     uint32_t last = order[chain_[links - 1]];
     uint32_t last_rank = rank_[last];
-    heap_pop(last_rank);
-    top[last_rank] = heap_size_[last_rank] != 0 ? heap_[heap_base_[last_rank]] : kNone;
+    top[last_rank] = move_top(bits + last_rank * words, words, chain_[links - 1], kNone);
     for (uint32_t k = links - 1; k >= 1; --k) order[chain_[k]] = order[chain_[k - 1]];
     order[chain_[0]] = first;
     order[i] = last;

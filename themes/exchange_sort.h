@@ -44,7 +44,8 @@ class ExchangeSort {
   void sort_by_chains(const uint32_t* length, uint32_t* order, uint32_t n);
 
  private:
-  // The passes when there are at most a few distinct lengths (ranks).
+  // The passes when there are at most a few distinct lengths (ranks), whose
+  // sets of positions fit bits_.
   void sort_few_lengths(uint32_t* order, uint32_t n, uint32_t ranks);
   void heap_pop(uint32_t rank);
   void heap_replace_top(uint32_t rank, uint32_t position);
@@ -60,6 +61,7 @@ class ExchangeSort {
   std::vector<uint32_t> heap_size_;  // by rank: positions in its heap
   std::vector<uint32_t> tree_;       // min over ranks of their heap tops; leaves at leaves_ + rank
   std::vector<uint32_t> chain_;      // positions of the current pass's chain
+  std::vector<uint64_t> bits_;       // with few lengths: each rank's positions, one bit each
 };
 
 }  // namespace karvel
