@@ -18,8 +18,8 @@ constexpr uint32_t kPlainLoopLimit = 1024;
 // positions as bits instead of in a heap: fewer steps, none dependent.
 constexpr uint32_t kFewRanks = 512;
 
-// Words of position bits kept for the sets of few lengths: 8 bytes an
-// element, and never less than a megabyte.
+// Words of position bits that the sets of few lengths may take: 8 bytes an
+// element of the reserved room, or a megabyte where that is more.
 constexpr size_t kLeastBitWords = (1 << 20) / 8;
 
 // Takes `top`, the smallest position of a rank's set of bits (`words`
@@ -46,6 +46,7 @@ uint32_t power_of_two_at_least(uint32_t n) {
 }  // namespace
 
 bool ExchangeSort::reserve(uint32_t max_elements) {
+  max_elements_ = max_elements;
   try {
     uint64_t leaves = power_of_two_at_least(max_elements == 0 ? 1 : max_elements);
     rank_.resize(max_elements);
@@ -55,10 +56,19 @@ bool ExchangeSort::reserve(uint32_t max_elements) {
     heap_size_.resize(max_elements);
     tree_.resize(2 * leaves);
     chain_.resize(max_elements);
-    bits_.resize(std::max<size_t>(kLeastBitWords, max_elements));
   } catch (const std::bad_alloc&) {
     release();
     return false;
+  }
+  return true;
+}
+
+bool ExchangeSort::make_bits(size_t words) {
+  if (bits_.size() >= words) return true;
+  try {
+    bits_.resize(words);
+  } catch (const std::bad_alloc&) {
+    return false;  // the heaps will do
   }
   return true;
 }
@@ -146,7 +156,9 @@ void ExchangeSort::sort_by_chains(const uint32_t* length, uint32_t* order, uint3
         distinct_.begin());
   }
 
-  if (ranks <= kFewRanks && uint64_t{ranks} * ((n + 63) / 64) <= bits_.size()) {
+  size_t bit_words = size_t{ranks} * ((n + 63) / 64);
+  if (ranks <= kFewRanks && bit_words <= std::max<size_t>(kLeastBitWords, max_elements_) &&
+      make_bits(bit_words)) {
     sort_few_lengths(order, n, ranks);
     return;
   }

@@ -22,6 +22,7 @@
 #ifndef KARVEL_THEMES_EXCHANGE_SORT_H_
 #define KARVEL_THEMES_EXCHANGE_SORT_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -47,12 +48,15 @@ class ExchangeSort {
   // The passes when there are at most a few distinct lengths (ranks), whose
   // sets of positions fit bits_.
   void sort_few_lengths(uint32_t* order, uint32_t n, uint32_t ranks);
+  // Room for `words` words of bits_; false when memory is short.
+  bool make_bits(size_t words);
   void heap_pop(uint32_t rank);
   void heap_replace_top(uint32_t rank, uint32_t position);
   void tree_update(uint32_t rank);
   // Smallest position held by any rank below `rank`, or kNone.
   uint32_t tree_prefix_min(uint32_t rank) const;
 
+  uint32_t max_elements_ = 0;        // the reserved room
   uint32_t leaves_ = 0;              // tree leaves in use: a power of two >= the ranks
   std::vector<uint32_t> rank_;       // by element: rank of its length among the distinct lengths
   std::vector<uint32_t> distinct_;   // the distinct lengths, increasing
