@@ -60,9 +60,11 @@ __m128i in_range(__m128i v, char low, char high) {
 
 // Sixteen bytes at a time by the rule itself, where the processor has SSE2;
 // the rest through the table.
-void fold_line(char* line) {
+void fold_line(char* line) { fold_line(line, strcspn(line, "\n")); }
+
+void fold_line(char* line, size_t length) {
   unsigned char* p = reinterpret_cast<unsigned char*>(line);
-  const unsigned char* end = p + strcspn(line, "\n");
+  const unsigned char* end = p + length;
 #if defined(__SSE2__)
   for (; end - p >= 16; p += 16) {
     __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));

@@ -7,6 +7,8 @@
 #ifndef KARVEL_TEXT_FOLD_H_
 #define KARVEL_TEXT_FOLD_H_
 
+#include <cstddef>
+
 namespace karvel {
 
 // The run-wide folding table, indexed by the unsigned byte value.
@@ -17,6 +19,9 @@ void build_fold_table();
 
 // Folds a NUL-terminated line in place up to its first line feed or NUL.
 void fold_line(char* line);
+// Folds the first `length` bytes of a line in place (a line feed folds to
+// itself, so a read's text may be given with its line feed).
+void fold_line(char* line, size_t length);
 
 }  // namespace karvel
 

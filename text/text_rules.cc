@@ -16,7 +16,7 @@ void fold_text(char* line, size_t length, TextEncoding encoding) {
   if (encoding == TextEncoding::kUtf8) {
     fold_utf8_line(line, length);
   } else {
-    fold_line(line);
+    fold_line(line, length);
   }
 }
 

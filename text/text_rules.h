@@ -18,8 +18,8 @@ namespace karvel {
 // Folds a NUL-terminated line in place up to its first line feed or NUL.
 void fold_text(char* line, TextEncoding encoding);
 
-// The same for a line whose first NUL is at line[length] or later, which
-// saves finding it.
+// The same for a line whose first NUL is at line[length], which saves
+// finding it.
 void fold_text(char* line, size_t length, TextEncoding encoding);
 
 // True when an occurrence that begins at line[start] begins the line or
