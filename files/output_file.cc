@@ -16,7 +16,7 @@ namespace {
 constexpr size_t kBufferSize = 1 << 20;
 // Written bytes after which the disk is asked to take them: a large output
 // then goes to the disk while the run goes on, instead of all at its end.
-constexpr uint64_t kWritebackBytes = 8 << 20;
+constexpr uint64_t kWritebackBytes = 1 << 20;
 }  // namespace
 
 OutputFile::~OutputFile() { close(); }
