@@ -4,9 +4,14 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "files/source_map.h"
 
@@ -16,23 +21,65 @@ namespace {
 constexpr size_t kBufferSize = 256 << 10;
 }  // namespace
 
-LineRead cut_line_read(const char* p, size_t available) {
-  LineRead read;
-  read.bytes = p;
-  size_t window = available < kReadLookahead ? available : kReadLookahead;
-  const char* lf = static_cast<const char*>(memchr(p, '\n', window));
-  if (lf != nullptr) {
-    size_t f = static_cast<size_t>(lf - p);
+namespace {
+
+// Bytes looked at by the cut when that many are in view: sixteen at a time.
+constexpr size_t kCutView = 112;
+
+#if defined(__SSE2__)
+// The place of the lowest bit set in m, or 128 when none is.
+size_t lowest_bit(unsigned __int128 m) {
+  uint64_t low = static_cast<uint64_t>(m), high = static_cast<uint64_t>(m >> 64);
+  if (low != 0) return static_cast<size_t>(__builtin_ctzll(low));
+  return high != 0 ? 64 + static_cast<size_t>(__builtin_ctzll(high)) : 128;
+}
+#endif
+
+// The read's length and line end once its first line feed is known (or
+// not: f == SIZE_MAX), as every cut takes them.
+void take_line_end(LineRead* read, const char* p, size_t window, size_t f) {
+  if (f < window) {
     bool crlf = f >= 1 && p[f - 1] == '\r';
     // Characters before the line feed: f, or f - 1 when a CR goes with it.
     size_t chars_before = crlf ? f - 1 : f;
     if (chars_before < kMaxReadChars) {
-      read.raw_length = static_cast<uint32_t>(f + 1);
-      read.crlf = crlf;
-      return read;
+      read->raw_length = static_cast<uint32_t>(f + 1);
+      read->crlf = crlf;
+      return;
     }
   }
-  read.raw_length = static_cast<uint32_t>(window < kMaxReadChars ? window : kMaxReadChars);
+  read->raw_length = static_cast<uint32_t>(window < kMaxReadChars ? window : kMaxReadChars);
+}
+
+}  // namespace
+
+LineRead cut_line_read(const char* p, size_t available) {
+  LineRead read;
+  read.bytes = p;
+  size_t window = available < kReadLookahead ? available : kReadLookahead;
+#if defined(__SSE2__)
+  if (available >= kCutView) {
+    // The line feeds and NULs of the bytes in view, one bit each.
+    unsigned __int128 feeds = 0, nuls = 0;
+    for (size_t v = 0; v < kCutView / 16; ++v) {
+      __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * v));
+      uint32_t feed =
+          static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n'))));
+      uint32_t nul =
+          static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_setzero_si128())));
+      feeds |= static_cast<unsigned __int128>(feed) << (16 * v);
+      nuls |= static_cast<unsigned __int128>(nul) << (16 * v);
+    }
+    take_line_end(&read, p, window, lowest_bit(feeds));
+    read.text = static_cast<uint32_t>(std::min<size_t>(read.length(), lowest_bit(nuls)));
+    return read;
+  }
+#endif
+  const char* lf = static_cast<const char*>(memchr(p, '\n', window));
+  take_line_end(&read, p, window, lf != nullptr ? static_cast<size_t>(lf - p) : SIZE_MAX);
+  const void* nul = memchr(p, '\0', read.raw_length);
+  read.text =
+      nul != nullptr ? static_cast<uint32_t>(static_cast<const char*>(nul) - p) : read.length();
   return read;
 }
 
@@ -45,14 +92,7 @@ size_t LineRead::copy_to_slot(char* slot) const {
     memcpy(slot, bytes, n);
   }
   slot[n] = '\0';
-  const void* nul = memchr(slot, '\0', n);
-  return nul != nullptr ? static_cast<size_t>(static_cast<const char*>(nul) - slot) : n;
-}
-
-size_t LineRead::text_length() const {
-  const void* nul = memchr(bytes, '\0', raw_length);
-  if (nul == nullptr) return length();
-  return static_cast<size_t>(static_cast<const char*>(nul) - bytes);
+  return text;
 }
 
 LineReader::LineReader(int fd, uint64_t start, uint64_t end, const SourceMap* map)

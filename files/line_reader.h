@@ -32,6 +32,7 @@ inline constexpr size_t kReadLookahead = 100;
 struct LineRead {
   const char* bytes = nullptr;  // the read's bytes as stored in the file
   uint32_t raw_length = 0;      // bytes taken from the file, 1 to 100
+  uint32_t text = 0;            // characters before the first NUL (or all of them)
   bool crlf = false;            // ends with CR LF, which reads as one line feed
 
   // Number of characters of the read, its line feed included.
@@ -51,7 +52,7 @@ struct LineRead {
   size_t copy_to_slot(char* slot) const;
 
   // Length of the text up to its first NUL (the length of the slot's string).
-  size_t text_length() const;
+  size_t text_length() const { return text; }
 };
 
 // Cuts the read that starts at `p`. `available` is the number of bytes in view
