@@ -61,7 +61,6 @@ struct KeywordMatcher::Impl {
   uint32_t judged_prefix = 0;                      // keywords 0 .. judged_prefix - 1 are judged
   const unsigned char* line = nullptr;             // the line being scanned
   size_t length = 0;                               // its length
-  bool line_padded = false;                        // zeros follow it, as the filter needs
   std::vector<unsigned char> padded;               // the line, zeros after it, for the filter
   std::vector<uint64_t> passed;                    // bit i: line[i] passes the filter
 
@@ -73,7 +72,8 @@ struct KeywordMatcher::Impl {
   uint32_t walk_linked(uint32_t node, size_t from, size_t to);
   uint32_t walk(uint32_t node, size_t from, size_t to);
   size_t next_candidate(size_t from) const;
-  void scan();
+  // With `line_padded`, kFilterPadding zeros follow the line.
+  void scan(bool line_padded);
   bool is_judged(uint32_t k) const {
     uint32_t node = automaton.keyword_node[k];
     return node == kNoNode ? lines > 0 : stamps[node] == generation;
@@ -175,7 +175,7 @@ size_t KeywordMatcher::Impl::next_candidate(size_t from) const {
 // and ends at i or later, and one that begins at c or later is found just
 // as well from the root at c: the walk leaps there. Past the last passing
 // position no keyword ends.
-void KeywordMatcher::Impl::scan() {
+void KeywordMatcher::Impl::scan(bool line_padded) {
   if (!automaton.filter.in_use) {
     walk(0, 0, length);
     return;
@@ -251,22 +251,20 @@ void KeywordMatcher::start_block() {
 }
 
 void KeywordMatcher::add_line(const char* folded, size_t length) {
-  impl_->line_padded = false;
-  add_line_of(folded, length);
+  add_line_of(folded, length, false);
 }
 
 void KeywordMatcher::add_padded_line(const char* folded, size_t length) {
-  impl_->line_padded = true;
-  add_line_of(folded, length);
+  add_line_of(folded, length, true);
 }
 
-void KeywordMatcher::add_line_of(const char* folded, size_t length) {
+void KeywordMatcher::add_line_of(const char* folded, size_t length, bool padded) {
   Impl& m = *impl_;
   m.line = reinterpret_cast<const unsigned char*>(folded);
   m.length = length;
   if (m.lines == 0 && !m.automaton.empty_keywords.empty()) m.judge_empty_keywords();
   m.lines++;
-  m.scan();
+  m.scan(padded);
 }
 
 bool KeywordMatcher::decided() const {

@@ -66,7 +66,7 @@ class KeywordMatcher {
  private:
   struct Impl;
   explicit KeywordMatcher(std::unique_ptr<Impl> impl);
-  void add_line_of(const char* folded, size_t length);  // either of the two above
+  void add_line_of(const char* folded, size_t length, bool padded);  // the two above
   std::unique_ptr<Impl> impl_;
 };
 

@@ -43,33 +43,28 @@ unsigned lowest_bit(Mask m) {
                   : 64 + static_cast<unsigned>(__builtin_ctzll(static_cast<uint64_t>(m >> 64)));
 }
 
-// Bits of the delimiter bytes (NUL included), of the NULs and of the bytes
-// from 128 up.
-// Looks at the first `vectors` sixteen bytes of the window only.
-void classify(const unsigned char* text, size_t vectors, Mask* delimiters, Mask* nuls, Mask* high) {
+// Bits of the delimiter bytes and of the bytes from 128 up, in the first
+// `vectors` sixteen bytes of the window.
+void classify(const unsigned char* text, size_t vectors, Mask* delimiters, Mask* high) {
   *delimiters = 0;
-  *nuls = 0;
   *high = 0;
 #if defined(__SSE2__)
   for (size_t v = 0; v < vectors; ++v) {
     __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + 16 * v));
     auto is = [bytes](char c) { return _mm_cmpeq_epi8(bytes, _mm_set1_epi8(c)); };
     // The delimiters " \t,.;:!?-()\"\r\n".
-    __m128i nul = is('\0');
     __m128i found = _mm_or_si128(_mm_or_si128(is(' '), is('\t')), _mm_or_si128(is(','), is('.')));
     found = _mm_or_si128(
         found, _mm_or_si128(_mm_or_si128(is(';'), is(':')), _mm_or_si128(is('!'), is('?'))));
     found = _mm_or_si128(
         found, _mm_or_si128(_mm_or_si128(is('-'), is('(')), _mm_or_si128(is(')'), is('"'))));
-    found = _mm_or_si128(found, _mm_or_si128(_mm_or_si128(is('\r'), is('\n')), nul));
+    found = _mm_or_si128(found, _mm_or_si128(is('\r'), is('\n')));
     *delimiters |= Mask{static_cast<uint32_t>(_mm_movemask_epi8(found))} << (16 * v);
-    *nuls |= Mask{static_cast<uint32_t>(_mm_movemask_epi8(nul))} << (16 * v);
     *high |= Mask{static_cast<uint32_t>(_mm_movemask_epi8(bytes))} << (16 * v);
   }
 #else
   for (size_t k = 0; k < 16 * vectors; ++k) {
     *delimiters |= Mask{is_delimiter(text[k]) != 0} << k;
-    *nuls |= Mask{text[k] == 0} << k;
     *high |= Mask{text[k] >= 0x80} << k;
   }
 #endif
@@ -97,16 +92,13 @@ size_t utf8_words(const unsigned char* text, size_t length, size_t position, Wor
 }  // namespace
 
 size_t find_line_words(const LineRead& read, TextEncoding encoding, size_t skip, WordSpan* words) {
-  // The vectors up to the one that holds the first byte after the read.
-  size_t vectors = read.raw_length / 16 + 1;
+  // The text ends at the read's first NUL, or with its characters; the CR
+  // of a CR LF is no character, but it could only end the last word, as the
+  // line feed does.
+  size_t length = read.text_length();
   const unsigned char* text = reinterpret_cast<const unsigned char*>(read.bytes);
-  // The CR of a CR LF is no character of the read, but as a delimiter
-  // itself it ends the text's last word all the same.
-  Mask delimiters, nuls, high;
-  classify(text, vectors, &delimiters, &nuls, &high);
-  // The text ends at the read's first NUL, or with the read.
-  Mask after_read = Mask{1} << read.raw_length;
-  size_t length = lowest_bit(nuls | after_read);
+  Mask delimiters, high;
+  classify(text, (length + 15) / 16, &delimiters, &high);
   Mask in_text = ((Mask{1} << length) - 1) & (~Mask{0} << skip);
   if (encoding == TextEncoding::kUtf8 && (high & in_text) != 0) {
     const bool* begins = lead_bytes().begins_delimiter;

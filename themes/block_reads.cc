@@ -2,7 +2,6 @@
 
 #include "themes/block_reads.h"
 
-#include <algorithm>
 #include <cstring>
 
 #include "files/source_file.h"
@@ -32,7 +31,6 @@ Status BlockReads::open(const SourceFile& source, const BlockIndex& index, uint3
   bytes_.resize(size + kReadPadding);
   status_ = source.read_into(index.offset(b), size, bytes_.data());
   size_ = status_.ok() ? size : 0;
-  std::fill(bytes_.begin() + static_cast<ptrdiff_t>(size_), bytes_.end(), '\0');
   return status_;
 }
 

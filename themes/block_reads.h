@@ -41,13 +41,12 @@ class BlockReads {
   Status status() const { return status_; }
 
   // Whether the bytes of every read are followed by at least
-  // kReadPadding readable bytes (zeros past the block's end): true unless
-  // the block is streamed.
+  // kReadPadding readable bytes: true unless the block is streamed.
   bool padded() const { return stream_ == nullptr; }
 
  private:
   const SourceFile* source_ = nullptr;  // source of a streamed block
-  std::string bytes_;                   // the block's bytes, when read whole, and zeros
+  std::string bytes_;                   // the block's bytes, when read whole, and room after
   size_t size_ = 0;                     // the block's bytes in bytes_
   size_t position_ = 0;                 // next unread byte of bytes_
   std::unique_ptr<LineReader> stream_;  // reader of a streamed block, else absent
